@@ -1,0 +1,21 @@
+// Recently generated move lists, keyed by the position key (filled by generateMoves while the
+// search is shallow).
+#pragma once
+
+#include "board/types.h"
+
+constexpr int MOVE_CACHE_ENTRIES = 8192;
+constexpr int MOVE_CACHE_MOVES = 123;
+
+struct MoveCacheEntry {
+  Move moves[MOVE_CACHE_MOVES];
+  uint16_t count;
+  uint64_t key;
+  uint16_t threat;
+};
+
+extern MoveCacheEntry* moveListCache;
+
+// Allocates (4 MB, zero-filled, 64-byte aligned) replacing the previous block. Returns false when
+// the memory cannot be had; the previous block then stays.
+bool allocateMoveListCache();

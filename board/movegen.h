@@ -1,0 +1,33 @@
+// Move generation with ordering scores, check detection, evasions and the lazy legality filter.
+#pragma once
+
+#include "board/types.h"
+
+void generateMoves(const Board& board, PlyState& state, MoveList& list, int ply);
+void generateCaptures(const Board& board, PlyState& state, MoveList& list, int ply);
+// Counts (up to 2, or up to 1 when countBoth is 0) the pieces of `attacker` that attack `sq`.
+// For every non-king attacker found it writes the direction code (1..10) and its square.
+int findCheckers(const Board& board, const PlyState& state, const SideCodes& attacker, int sq,
+                 int countBoth, int& direction, int& checkerSquare);
+void generateEvasions(const Board& board, PlyState& state, MoveList& list, int direction,
+                      int checkerSquare, bool doubleCheck);
+// Strikes out (from = NO_SQUARE) those of the n moves starting at `first` that leave the
+// mover's king attacked.
+void filterLegal(const Board& board, const PlyState& state, Move* first, int n);
+
+// True when the side to move stands in check (the test the search and perft use).
+inline bool kingAttacked(const Board& board, const PlyState& state);
+
+// Generates the moves of a node by the shared calling protocol: evasions when in check (the list
+// is then already legal), otherwise pseudo-legal moves. Returns true for an evasion list.
+bool generateNodeMoves(const Board& board, PlyState& state, MoveList& list, int ply,
+                       int* checkers = nullptr);
+
+// All legal moves of a position, for the protocol and tools (not for the search).
+int legalMoves(const Board& board, PlyState& state, MoveList& list);
+
+inline bool kingAttacked(const Board& board, const PlyState& state) {
+  int side = state.side;
+  return state.checkState != 0 &&
+         ((state.attacksAll[side ^ 1] >> board.kingSquare[side]) & 1) != 0;
+}

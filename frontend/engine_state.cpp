@@ -1,0 +1,28 @@
+#include "frontend/engine_state.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#ifndef CORVANEL_VERSION
+#define CORVANEL_VERSION "0.64n"
+#endif
+
+const char* versionString = CORVANEL_VERSION;
+std::string paramFileName;
+bool quitRequested = false;
+std::atomic<int> searchMode{0};
+bool infoOutput = true;
+bool inputClosed = false;
+
+std::atomic<bool> stopSearch{false};
+std::atomic<bool> pollRequested{false};
+std::atomic<int> timerTicks{0};
+std::atomic<int> ticksPerPoll{1};
+
+void emitLine(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stdout, format, args);
+  va_end(args);
+  std::fflush(stdout);
+}

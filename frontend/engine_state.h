@@ -1,0 +1,26 @@
+// Process-wide state of the front end. The main thread owns everything here except the flags
+// marked as shared with the timer thread, which are atomics with relaxed order: a stale read only
+// delays a reaction by one tick.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+extern const char* versionString;  // "0.64n", "0.64" or "0.6432n", chosen at build time
+extern std::string paramFileName;  // "-av" parameter file, empty when none
+extern bool quitRequested;         // set by "quit"; the main loop ends
+// 0 idle, 1 searching on the engine's own clock, 2 pondering. Written by the main thread, read
+// by the timer thread.
+extern std::atomic<int> searchMode;
+extern bool infoOutput;            // the search prints its info lines while true
+extern bool inputClosed;           // standard input has reached its end
+
+// Shared with the timer thread.
+extern std::atomic<bool> stopSearch;     // set by the timer's time-up test; every node returns
+extern std::atomic<bool> pollRequested;  // set by each tick; the search then polls the input
+extern std::atomic<int> timerTicks;      // ticks since the input was last looked at
+extern std::atomic<int> ticksPerPoll;    // ticks between two looks at the input during a search
+
+// Writes one protocol line (the text must end with '\n') and flushes it at once.
+void emitLine(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,0 +1,4 @@
+#include "search/counters.h"
+
+int iterationDepth = 0;
+int64_t nodeCount = 0;
