@@ -97,3 +97,8 @@ void DeriveEvalValues();
 void ApplyEvalParamChange(int index);
 // Rebuilds every derived table from the current values (after a file load).
 void RebuildAllDerivedTables();
+
+// "juntarfit": reloads the tuning output file, restores steps, bounds and the count, and writes it
+// back with 999 appended. A missing or malformed file is reported and changes nothing.
+void ReloadTuningParams();
+constexpr const char* TUNING_PARAM_FILE = "valorsx12.txt1";
