@@ -14,5 +14,6 @@ constexpr uint32_t EVAL_CACHE_MASK = 0x7FFFF;
 extern EvalCacheEntry* evalCache;
 
 // Allocates a new zero-filled, 64-byte aligned block and releases the old one. Returns false
-// (old block kept) when the memory cannot be had.
+// (old block kept) when the memory cannot be had, after printing the failure message; the
+// caller ends the process.
 bool allocateEvalCache();
