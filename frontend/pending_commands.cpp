@@ -51,5 +51,3 @@ void armTimer() {}
 void disarmTimer() {}
 void shutdownTimerThread() {}
 
-void BuildPawnRunTables() {}
-void BuildThreatTable() {}
