@@ -134,8 +134,8 @@ TEST(BoardConsistency, RandomGamesFromVariedPositions) {
       "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
       "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
       // Promotion races: many new pieces of one kind.
-      "k7/PPPPPPPP/8/8/8/8/pppppppp/7K w - - 0 1",
-      "4k3/1PPPPPP1/8/8/8/8/1pppppp1/4K3 b - - 0 1",
+      "8/PPPPPPPP/8/3k4/8/3K4/pppppppp/8 w - - 0 1",
+      "8/1PPPPPP1/2k5/8/8/5K2/1pppppp1/8 b - - 0 1",
       // Five or more sliders of a kind.
       "k7/8/8/8/8/8/1QQQQQ2/4K3 b - - 0 1",
       "4k3/8/1rrrrr2/8/8/2BBBBB1/8/4K3 w - - 0 1",
