@@ -89,7 +89,7 @@ TEST(Fen, RefusedTextsLeaveThePreviousPosition) {
       "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x KQkq - 0 1",   // bad side
       "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq e5 0 1",  // bad en-passant rank
       "Pnbqkbnr/pppppppp/8/8/8/8/1PPPPPPP/RNBQKBNR w KQkq - 0 1",   // pawn on the last rank
-      "4k3/8/8/8/8/8/8/4K2R w - - 0 1",                              // side not to move in check
+      "4k3/8/8/8/8/8/8/4R1K1 w - - 0 1",                             // side not to move in check
       "QQQQQQQQ/QQQ5/8/8/8/8/8/K6k b - - 0 1",                       // eleven queens
   };
   Position kept = parse("8/8/8/8/8/8/8/K6k w - - 0 1");
