@@ -109,12 +109,14 @@ FileLoad loadParamFile(const char* path, std::string* error) {
 
 }  // namespace
 
-void LoadEmbeddedEvalParams() {
+void LoadEmbeddedEvalParams() { LoadEvalParamText(embeddedEvalParamText); }
+
+int LoadEvalParamText(const char* text) {
   // A CR or LF met with an empty buffer stays in it as leading white space of the next line, so
   // a blank line reaches the check below without a number and ends loading.
   std::string line;
   int entry = 0;
-  for (const char* p = embeddedEvalParamText; *p != '\0'; ++p) {
+  for (const char* p = text; *p != '\0'; ++p) {
     if (*p != '\r' && *p != '\n') {
       line += *p;
       continue;
@@ -125,10 +127,12 @@ void LoadEmbeddedEvalParams() {
     }
     ParamLine values;
     std::string reason;
-    if (entry >= EVAL_PARAM_COUNT || !parseLine(line, &values, &reason)) return;
+    if (entry >= EVAL_PARAM_COUNT || !parseLine(line, &values, &reason)) return entry;
     storeEntry(entry++, values);
     line.clear();
   }
+  // A last line without its line end is not taken.
+  return entry;
 }
 
 bool TryLoadEvalParamFile(const char* path, std::string* error) {

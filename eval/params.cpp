@@ -326,3 +326,13 @@ void DeriveEvalValues() {
   BuildKingDangerTable();
   ShelterUnit = 8;
 }
+
+void ResetEvalParamsToDefaults() {
+  InitEvalDefaults();
+  SetupEvalParamTable();
+  LoadEmbeddedEvalParams();
+  DeriveEvalValues();
+  BuildPieceSquareTables();
+  BuildPawnRunTables();
+  BuildThreatTable();
+}
