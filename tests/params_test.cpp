@@ -258,6 +258,8 @@ TEST_F(ParamsTest, MalformedFileIsRejectedAndChangesNothing) {
   std::string error;
   EXPECT_FALSE(TryLoadEvalParamFile(path("missing").c_str(), &error));
   EXPECT_EQ(error, "No es pot obrir fitxer avaluacions " + path("missing"));
+  EXPECT_FALSE(TryLoadEvalParamFile(dir.c_str(), &error));  // a directory is no parameter file
+  EXPECT_EQ(snapshotTable(), before);
 }
 
 TEST_F(ParamsTest, StartUpLoaderEndsTheProcessOnBadFiles) {
