@@ -41,17 +41,19 @@ void expectSameBoard(const Board& made, const Board& rebuilt, const std::string&
     EXPECT_EQ(made.pieceCount[code], rebuilt.pieceCount[code]) << code;
     EXPECT_EQ(made.pieceBitboards[code], rebuilt.pieceBitboards[code]) << code;
     EXPECT_EQ(listAsSet(made, code), listAsSet(rebuilt, code)) << code;
-    for (int i = made.pieceCount[code]; i < LIST_CAPACITY; ++i)
+    for (int i = made.pieceCount[code]; i < LIST_CAPACITY; ++i) {
       EXPECT_EQ(made.pieceList[code][i], NO_SQUARE);
+    }
   }
   for (int sq = 0; sq < 64; ++sq) {
     uint8_t code = made.squares[sq];
     if (code == EMPTY) continue;
     ASSERT_EQ(made.pieceList[code][made.listIndex[sq]], sq) << "list index of " << sq;
-    if (isSliderCode(code))
+    if (isSliderCode(code)) {
       EXPECT_EQ(sliderSlot(made, code, made.listIndex[sq]),
                 sliderSlot(rebuilt, code, rebuilt.listIndex[sq]))
           << "attack set of the slider on " << sq;
+    }
   }
 }
 
@@ -75,7 +77,9 @@ void expectMatchesRebuild(const Board& board, const PlyState& state, const std::
   expectSameBoard(board, rebuilt, where);
   expectSameSummaries(state, rebuiltState);
   // Make-move only marks a possible check (2); a real check must never go unmarked.
-  if (rebuiltState.checkState) EXPECT_NE(state.checkState, 0) << where;
+  if (rebuiltState.checkState) {
+    EXPECT_NE(state.checkState, 0) << where;
+  }
 }
 
 struct RandomGameStats {
@@ -97,9 +101,10 @@ void playRandomGames(const std::string& fen, int games, int maxPlies, unsigned s
       if (count == 0) break;
       Move move = list.moves[rng() % count];
       const Board& parent = boards[current];
-      if (move.captured != EMPTY) stats.captures++;
+      bool toEmpty = parent.squares[move.to] == EMPTY;
+      if (!toEmpty) stats.captures++;
       if (kindOf(parent.squares[move.from]) == PAWN && fileOf(move.from) != fileOf(move.to) &&
-          move.captured == EMPTY)
+          toEmpty)
         stats.enPassant++;
       if (move.kind == CASTLE_SHORT || move.kind == CASTLE_LONG) stats.castles++;
       if (isPromotionKind(move.kind)) stats.promotions++;
@@ -146,7 +151,7 @@ TEST(BoardConsistency, RandomGamesFromVariedPositions) {
   RandomGameStats stats;
   unsigned seed = 1;
   for (const char* fen : fens) {
-    playRandomGames(fen, 12, 160, seed++, stats);
+    playRandomGames(fen, 40, 200, seed++, stats);
     if (HasFailure()) return;
   }
   // The walk must really have covered the special moves.
