@@ -41,5 +41,3 @@ void armTimer() {}
 void disarmTimer() {}
 void shutdownTimerThread() {}
 
-void BuildPawnRunTables() {}
-void BuildThreatTable() {}
