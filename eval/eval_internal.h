@@ -31,6 +31,8 @@ struct EvalMasks {
   Bitboard allPawns;
 };
 extern EvalMasks evalMasks;
+// Fills evalMasks for the position and clears the counters above.
+void prepareEvalScratch(const Board& board, const PlyState& state);
 
 // ---- Fixed tables ----
 extern const int EdgeBonus[64];

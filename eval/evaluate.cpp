@@ -21,8 +21,9 @@ constexpr Bitboard DARK_SQUARES = 0xAA55AA55AA55AA55ULL;  // rank + file even, a
 constexpr int squareOf(char file, int rank) { return (file - 'a') + 8 * (rank - 1); }
 inline bool isDarkSquare(int sq) { return ((rankOf(sq) + fileOf(sq)) & 1) == 0; }
 
-// Step 4: the masks the term routines share, and fresh counters.
-void prepareScratch(const Board& board, const PlyState& state) {
+}  // namespace
+
+void prepareEvalScratch(const Board& board, const PlyState& state) {
   for (int side = WHITE; side <= BLACK; ++side) {
     const int them = side ^ 1;
     const int king = board.kingSquare[side];
@@ -40,6 +41,8 @@ void prepareScratch(const Board& board, const PlyState& state) {
   evalMasks.allPawns = board.pieceBitboards[WHITE_PAWN] | board.pieceBitboards[BLACK_PAWN];
   developmentCount = 0;
 }
+
+namespace {
 
 // Step 9: mobility of knights, bishops, rooks and queens. Squares held by own pawns do not
 // count, nor empty squares or enemy pawns that an enemy pawn covers.
@@ -134,7 +137,7 @@ int whiteScore(const Board& board, const PlyState& state) {
   if (verdict.final) return verdict.score;
 
   // 4. Shared scratch.
-  prepareScratch(board, state);
+  prepareEvalScratch(board, state);
 
   // 5. Material, with a bonus for trading down when ahead.
   const int whiteMaterial = board.materialMg[WHITE], blackMaterial = board.materialMg[BLACK];
