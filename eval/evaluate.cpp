@@ -272,6 +272,9 @@ int Evaluate(const Board& board, PlyState& state) {
   int score = whiteScore(board, state);
   // 20. Fifty-move damping.
   score = dampByHalfmoveClock(score, state.halfmoveClock);
+  // Piles of promoted pieces could push the sum into the range the search keeps for mates.
+  if (score > EVAL_SCORE_LIMIT) score = EVAL_SCORE_LIMIT;
+  if (score < -EVAL_SCORE_LIMIT) score = -EVAL_SCORE_LIMIT;
   // 21. For the side to move.
   const int result = state.side == WHITE ? score : -score;
   state.staticEval = result;
