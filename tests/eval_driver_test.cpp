@@ -7,6 +7,9 @@
 #include "tests/engine_process.h"
 #include "tests/eval_test_support.h"
 
+using EvalDriver = EvalTest;
+using EvalCommand = EvalTest;
+
 namespace {
 
 std::string withClock(const std::string& fen, int clock) {
@@ -27,13 +30,13 @@ int whiteEvalWith(const char* fen, int32_t& param, int delta) {
 
 }  // namespace
 
-TEST(EvalDriver, StartPositionScoresTheTempo) {
+TEST_F(EvalDriver, StartPositionScoresTheTempo) {
   EXPECT_EQ(WHITE_EVAL_OF(START_FEN), TempoMg);
   EXPECT_EQ(WHITE_EVAL_OF(std::string("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1")),
             -TempoMg);
 }
 
-TEST(EvalDriver, FiftyMoveDampingUsesArithmeticShifts) {
+TEST_F(EvalDriver, FiftyMoveDampingUsesArithmeticShifts) {
   struct Case {
     const char* fen;
     int clock, whiteView;
@@ -64,7 +67,7 @@ TEST(EvalDriver, FiftyMoveDampingUsesArithmeticShifts) {
   EXPECT_EQ(WHITE_EVAL_OF(withClock(middle, 90)), undamped >> 2);
 }
 
-TEST(EvalDriver, PositionsDifferingOnlyInTheClockShareOneCacheEntry) {
+TEST_F(EvalDriver, PositionsDifferingOnlyInTheClockShareOneCacheEntry) {
   const std::string fen = "2b1n3/8/8/8/8/5k2/8/7K w - - 0 1";
   EvalPosition late;
   ASSERT_TRUE(setEvalPosition(late, withClock(fen, 60)));
@@ -79,7 +82,7 @@ TEST(EvalDriver, PositionsDifferingOnlyInTheClockShareOneCacheEntry) {
   EXPECT_EQ(freshWhiteEval(early.board, early.state), -6300);
 }
 
-TEST(EvalDriver, StoresItsResultAndAnswersARepeatedCallFromThePly) {
+TEST_F(EvalDriver, StoresItsResultAndAnswersARepeatedCallFromThePly) {
   EvalPosition p;
   ASSERT_TRUE(setEvalPosition(p, "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4"));
   forgetEvaluation(p.board, p.state);
@@ -104,14 +107,14 @@ TEST(EvalDriver, StoresItsResultAndAnswersARepeatedCallFromThePly) {
   entry.score = first;
 }
 
-TEST(EvalDriver, SetUpEvaluatesTheNewPositionOnce) {
+TEST_F(EvalDriver, SetUpEvaluatesTheNewPositionOnce) {
   EvalPosition p;
   ASSERT_TRUE(setEvalPosition(p, "4k3/8/8/8/8/8/4P3/4K3 b - - 0 1"));
   EXPECT_NE(p.state.staticEval, NO_EVAL);
   EXPECT_EQ(p.state.staticEval, -freshWhiteEval(p.board, p.state));
 }
 
-TEST(EvalDriver, DevelopmentBeyondTheTableCountsAsTen) {
+TEST_F(EvalDriver, DevelopmentBeyondTheTableCountsAsTen) {
   // King without rights on e1 behind blocking bishops, corner knights and rooks: far more than
   // ten undeveloped structures for white.
   const char* fen = "3rr1k1/pppq1ppp/2n2n2/3pp3/8/3BB3/PPPPPPPP/RNBBKBNR w - - 0 1";
@@ -123,14 +126,14 @@ TEST(EvalDriver, DevelopmentBeyondTheTableCountsAsTen) {
   EXPECT_LT(whiteEvalWith(fen, DevelopmentPenalty[10], 1000), base - 500);
 }
 
-TEST(EvalDriver, CentrePawnsBeyondTheTableCountAsEight) {
+TEST_F(EvalDriver, CentrePawnsBeyondTheTableCountAsEight) {
   // Twelve pawns on the d- and e-files; white has a rook more than black has bishops and rooks.
   const char* fen = "4k3/3pp3/3pp3/3pp3/3PP3/3PP3/3PP3/R3K3 w - - 0 1";
   const int base = whiteEvalWith(fen, LongRangeByCentrePawns[8], 0);
   EXPECT_NE(whiteEvalWith(fen, LongRangeByCentrePawns[8], 100), base);
 }
 
-TEST(EvalDriver, ImbalancePatterns) {
+TEST_F(EvalDriver, ImbalancePatterns) {
   struct Case {
     int qw, rw, bw, nw, qb, rb, bb, nb, pattern;
   } cases[] = {
@@ -158,7 +161,7 @@ TEST(EvalDriver, ImbalancePatterns) {
         << c.qw << c.rw << c.bw << c.nw << " against " << c.qb << c.rb << c.bb << c.nb;
 }
 
-TEST(EvalDriver, ImbalanceTermReadsItsRowByPawnDifference) {
+TEST_F(EvalDriver, ImbalanceTermReadsItsRowByPawnDifference) {
   // A bishop against three pawns, pure end game: the end-game value for d = 3 enters whole.
   const char* bishop = "4k3/ppppp3/ppp5/8/8/8/PPPPP3/2B1K3 w - - 0 1";
   const int base = whiteEvalWith(bishop, ImbalanceBishop[6 + 3], 0);
@@ -174,7 +177,7 @@ TEST(EvalDriver, ImbalanceTermReadsItsRowByPawnDifference) {
   }
 }
 
-TEST(EvalCommand, PrintsWhitesView) {
+TEST_F(EvalCommand, PrintsWhitesView) {
   const std::string fen = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 5 4";
   const int expected = WHITE_EVAL_OF(fen);
   EngineProcess engine;

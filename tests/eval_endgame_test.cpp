@@ -7,6 +7,8 @@
 #include "eval/eval_internal.h"
 #include "tests/eval_test_support.h"
 
+using EvalEndgame = EvalTest;
+
 namespace {
 
 struct Expected {
@@ -23,7 +25,7 @@ void expectExactScores(const std::vector<Expected>& cases) {
 
 }  // namespace
 
-TEST(EvalEndgame, BishopKnightMateScoresMoreInTheBishopsCorner) {
+TEST_F(EvalEndgame, BishopKnightMateScoresMoreInTheBishopsCorner) {
   expectExactScores({
       // Dark bishop, king in the dark corner h8, kings two apart: 6000 + 100 + 200.
       {"7k/8/5K2/8/8/8/8/2B1N3 w - - 0 1", 6300},
@@ -36,7 +38,7 @@ TEST(EvalEndgame, BishopKnightMateScoresMoreInTheBishopsCorner) {
   });
 }
 
-TEST(EvalEndgame, BareKingAgainstRookOrMoreIsWon) {
+TEST_F(EvalEndgame, BareKingAgainstRookOrMoreIsWon) {
   expectExactScores({
       // 6000 + KingProximity[5] + EdgeBonus[a8].
       {"k7/8/8/8/8/2K5/8/7R b - - 0 1", 6140},
@@ -46,7 +48,7 @@ TEST(EvalEndgame, BareKingAgainstRookOrMoreIsWon) {
   });
 }
 
-TEST(EvalEndgame, NothingToMateWithIsADraw) {
+TEST_F(EvalEndgame, NothingToMateWithIsADraw) {
   expectExactScores({
       {"8/8/8/3k4/8/8/8/K5B1 w - - 0 1", 0},
       {"8/8/8/3k4/8/2n5/8/K5B1 w - - 0 1", 0},
@@ -54,7 +56,7 @@ TEST(EvalEndgame, NothingToMateWithIsADraw) {
   });
 }
 
-TEST(EvalEndgame, RookAgainstMinorGivesTheRookASmallEdge) {
+TEST_F(EvalEndgame, RookAgainstMinorGivesTheRookASmallEdge) {
   expectExactScores({
       // Black rook against a knight: -((KingProximity[2] + EdgeBonus[a1]) >> 3).
       {"7r/8/8/8/8/2k5/8/K6N w - - 0 1", -25},
@@ -62,7 +64,7 @@ TEST(EvalEndgame, RookAgainstMinorGivesTheRookASmallEdge) {
   });
 }
 
-TEST(EvalEndgame, KingAndPawnFollowsTheTable) {
+TEST_F(EvalEndgame, KingAndPawnFollowsTheTable) {
   // Table entries as the table documents them: win, draw, stalemate.
   const std::vector<Expected> drawn = {
       {"8/4k3/8/4K3/4P3/8/8/8 w - - 0 1", 0},
@@ -79,7 +81,7 @@ TEST(EvalEndgame, KingAndPawnFollowsTheTable) {
   }
 }
 
-TEST(EvalEndgame, KingAndPawnAgreesWithTheTableOverRandomPositions) {
+TEST_F(EvalEndgame, KingAndPawnAgreesWithTheTableOverRandomPositions) {
   std::mt19937 random(20240611);
   int checked = 0;
   while (checked < 400) {
@@ -118,7 +120,7 @@ TEST(EvalEndgame, KingAndPawnAgreesWithTheTableOverRandomPositions) {
   }
 }
 
-TEST(EvalEndgame, RookAndPawnDrawPatternsScoreZero) {
+TEST_F(EvalEndgame, RookAndPawnDrawPatternsScoreZero) {
   expectExactScores({
       // Defending king in front, rook on the third rank from home.
       {"4k3/8/r7/8/4P3/4K3/8/4R3 w - - 0 1", 0},
@@ -140,7 +142,7 @@ TEST(EvalEndgame, RookAndPawnDrawPatternsScoreZero) {
   }
 }
 
-TEST(EvalEndgame, BlendFollowsThePhase) {
+TEST_F(EvalEndgame, BlendFollowsThePhase) {
   struct Case {
     const char* fen;
     int mg, eg, expected;
@@ -163,7 +165,7 @@ TEST(EvalEndgame, BlendFollowsThePhase) {
   }
 }
 
-TEST(EvalEndgame, ScalingOfDrawishMaterial) {
+TEST_F(EvalEndgame, ScalingOfDrawishMaterial) {
   struct Case {
     const char* fen;
     int mgAndEg, expected;

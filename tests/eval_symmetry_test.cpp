@@ -9,6 +9,8 @@
 #include "board/makemove.h"
 #include "tests/eval_test_support.h"
 
+using EvalSymmetry = EvalTest;
+
 namespace {
 
 // Setting a FEN lists the white pieces from a to h and the black ones from h to a, so a mirror
@@ -121,7 +123,7 @@ struct RandomPositionMaker {
 
 }  // namespace
 
-TEST(EvalSymmetry, KnownPositionsAgreeWithTheirMirrors) {
+TEST_F(EvalSymmetry, KnownPositionsAgreeWithTheirMirrors) {
   const char* const fens[] = {
       START_FEN,
       "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2",
@@ -147,12 +149,12 @@ TEST(EvalSymmetry, KnownPositionsAgreeWithTheirMirrors) {
   for (const char* fen : fens) expectMirrorAgrees(fen);
 }
 
-TEST(EvalSymmetry, RandomPositionsAgreeWithTheirMirrors) {
+TEST_F(EvalSymmetry, RandomPositionsAgreeWithTheirMirrors) {
   RandomPositionMaker maker;
   for (int i = 0; i < 1500; ++i) expectMirrorAgrees(maker.make(i % 4 == 0));
 }
 
-TEST(EvalSymmetry, CrowdedRandomPositionsStayInsideEveryTable) {
+TEST_F(EvalSymmetry, CrowdedRandomPositionsStayInsideEveryTable) {
   RandomPositionMaker maker;
   maker.random.seed(777);
   for (int i = 0; i < 2000; ++i) {

@@ -2,6 +2,8 @@
 // colour-flipped mirror of a position.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cctype>
 #include <sstream>
 #include <string>
@@ -10,6 +12,13 @@
 #include "eval/eval_cache.h"
 #include "eval/evaluate.h"
 #include "tests/test_support.h"
+
+// Expected values are built from the parameters, so the tables must be loaded before a test
+// body runs.
+class EvalTest : public ::testing::Test {
+ protected:
+  void SetUp() override { initEngineTables(); }
+};
 
 struct EvalPosition {
   Board board;
