@@ -56,8 +56,10 @@ int countAttackers(const Board& board, const SideCodes& attacker, int q, Bitboar
   // 1. Pawns.
   if (attacker.side == WHITE) {
     if (q > 15) {
-      if (file != 0 && board.squares[q - 9] == attacker.pawn && found(DIR_PAWN, q - 9)) return count;
-      if (file != 7 && board.squares[q - 7] == attacker.pawn && found(DIR_PAWN, q - 7)) return count;
+      if (file != 0 && board.squares[q - 9] == attacker.pawn && found(DIR_PAWN, q - 9))
+        return count;
+      if (file != 7 && board.squares[q - 7] == attacker.pawn && found(DIR_PAWN, q - 7))
+        return count;
     }
   } else if (q < 48) {
     if (file != 0 && board.squares[q + 7] == attacker.pawn && found(DIR_PAWN, q + 7)) return count;
@@ -129,8 +131,7 @@ inline bool isEnPassant(const Board& board, Move move) {
 bool otherMoveIsLegal(const Board& board, const SideCodes& enemy, int k, Move move,
                       Bitboard occupied) {
   Bitboard vacated = bitOf(move.from);
-  if (isEnPassant(board, move))
-    vacated |= bitOf(enemy.side == BLACK ? move.to - 8 : move.to + 8);
+  if (isEnPassant(board, move)) vacated |= bitOf(enemy.side == BLACK ? move.to - 8 : move.to + 8);
 
   const Bitboard toBit = bitOf(move.to);
   const Bitboard after = (occupied & ~vacated) | toBit;
@@ -153,14 +154,14 @@ bool otherMoveIsLegal(const Board& board, const SideCodes& enemy, int k, Move mo
 
 // Most moves are cleared by one table lookup: neither square on a line or knight jump from the
 // king. En passant also empties the captured pawn's square, so it always takes the full test.
-inline bool clearlyLegal(const Board& board, const PlyState& state, const uint8_t* kingHint,
-                         int k, Move move) {
+inline bool clearlyLegal(const Board& board, const PlyState& state, const uint8_t* kingHint, int k,
+                         Move move) {
   if (move.from == k || (kingHint[move.from] | kingHint[move.to]) != 0) return false;
   return state.epSquare == NO_SQUARE || !isEnPassant(board, move);
 }
 
-__attribute__((noinline)) bool fullLegalityTest(const Board& board, const SideCodes& enemy,
-                                                int k, Move move) {
+__attribute__((noinline)) bool fullLegalityTest(const Board& board, const SideCodes& enemy, int k,
+                                                Move move) {
   const Bitboard occupied = board.occupancy[WHITE] | board.occupancy[BLACK];
   return move.from == k ? kingMoveIsLegal(board, enemy, move, occupied)
                         : otherMoveIsLegal(board, enemy, k, move, occupied);

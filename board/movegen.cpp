@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr int CACHE_MAX_DEPTH = 4;   // lists are stored only in the first iterations ...
-constexpr int CACHE_MAX_PLY = 4;     // ... near the root ...
-constexpr int CACHE_MAX_COUNT = 122; // ... and only when they fit the entry
+constexpr int CACHE_MAX_DEPTH = 4;    // lists are stored only in the first iterations ...
+constexpr int CACHE_MAX_PLY = 4;      // ... near the root ...
+constexpr int CACHE_MAX_COUNT = 122;  // ... and only when they fit the entry
 constexpr int64_t SCORE_CASTLE_SHORT = 45, SCORE_CASTLE_LONG = 44;
 constexpr int32_t KING_STEP_MATERIAL = 2000;  // with more material than this a king step costs 5
 constexpr int64_t KING_STEP_PENALTY = 5;
@@ -93,8 +93,8 @@ void addPieceMoves(const Board& board, const PlyState& state, MoveWriter& out,
   for (int i = 0; i < board.pieceCount[code]; ++i) {
     const int s = board.pieceList[code][i];
     const int64_t bonus = threat.bonusFor(code, s);
-    Bitboard attacks = (kind == KNIGHT || kind == KING) ? pieceAttacks[code][s]
-                                                        : sliderSlot(board, code, i);
+    Bitboard attacks =
+        (kind == KNIGHT || kind == KING) ? pieceAttacks[code][s] : sliderSlot(board, code, i);
     attacks &= targets;
     while (attacks) {
       const int to = popLowestBit(attacks);
