@@ -10,7 +10,7 @@ constexpr int MOVE_CACHE_MOVES = 123;
 struct MoveCacheEntry {
   Move moves[MOVE_CACHE_MOVES];
   uint16_t count;
-  uint64_t key;
+  alignas(8) uint64_t key;  // aligned alike on 32-bit builds, so an entry is 512 bytes everywhere
   uint16_t threat;
 };
 
