@@ -120,7 +120,6 @@ void addKingEvasions(const Board& board, const PlyState& state, MoveWriter& out,
 
 void generateEvasions(const Board& board, PlyState& state, MoveList& list, int direction,
                       int checkerSquare, bool doubleCheck) {
-  resetTags(list);
   const int us = state.side;
   const int k = board.kingSquare[us];
   MoveWriter out(list);
@@ -135,5 +134,6 @@ void generateEvasions(const Board& board, PlyState& state, MoveList& list, int d
   }
   addKingEvasions(board, state, out, us);
   list.count = out.count;
+  resetTags(list);
   filterLegal(board, state, list.moves, list.count);
 }

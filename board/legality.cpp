@@ -152,11 +152,31 @@ bool otherMoveIsLegal(const Board& board, const SideCodes& enemy, int k, Move mo
   return true;
 }
 
-// Most moves are cleared by one table lookup: neither square on a line or knight jump from the
-// king. En passant also empties the captured pawn's square, so it always takes the full test.
-inline bool clearlyLegal(const Board& board, const PlyState& state, const uint8_t* kingHint, int k,
+// The squares from which a move could uncover a line onto the king: the king's rays that hold
+// an enemy slider able to move along them. Any other piece (not the king) moves freely.
+inline Bitboard exposedLines(const Board& board, const SideCodes& enemy, int k) {
+  const Bitboard rooksQueens =
+      board.pieceBitboards[enemy.rook] | board.pieceBitboards[enemy.queen];
+  const Bitboard bishopsQueens =
+      board.pieceBitboards[enemy.bishop] | board.pieceBitboards[enemy.queen];
+  Bitboard lines = 0;
+  if (rookRays[k] & rooksQueens) {
+    for (const RayView& ray : ROOK_RAYS_CHECK_ORDER)
+      if (ray.masks[k] & rooksQueens) lines |= ray.masks[k];
+  }
+  if (bishopRays[k] & bishopsQueens) {
+    for (const RayView& ray : BISHOP_RAYS_CHECK_ORDER)
+      if (ray.masks[k] & bishopsQueens) lines |= ray.masks[k];
+  }
+  return lines;
+}
+
+// Most moves are cleared at once: a non-king move from a square off every exposed line cannot
+// uncover a check. En passant also empties the captured pawn's square, so it always takes the
+// full test.
+inline bool clearlyLegal(const Board& board, const PlyState& state, Bitboard exposed, int k,
                          Move move) {
-  if (move.from == k || (kingHint[move.from] | kingHint[move.to]) != 0) return false;
+  if (move.from == k || ((exposed >> move.from) & 1) != 0) return false;
   return state.epSquare == NO_SQUARE || !isEnPassant(board, move);
 }
 
@@ -182,9 +202,9 @@ void filterLegal(const Board& board, const PlyState& state, Move* first, int n) 
   const int k = board.kingSquare[us];
   if (k >= 64) return;  // no king to protect
   const SideCodes& enemy = us == WHITE ? blackCodes : whiteCodes;
-  const uint8_t* kingHint = lineHint[k];
+  const Bitboard exposed = exposedLines(board, enemy, k);
   for (Move* m = first; m != first + n; ++m) {
-    if (isNoMove(*m) || clearlyLegal(board, state, kingHint, k, *m)) continue;
+    if (isNoMove(*m) || clearlyLegal(board, state, exposed, k, *m)) continue;
     if (!fullLegalityTest(board, enemy, k, *m)) m->from = NO_SQUARE;
   }
 }

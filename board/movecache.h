@@ -15,6 +15,8 @@ struct MoveCacheEntry {
 };
 
 extern MoveCacheEntry* moveListCache;
+// False while no list has been stored since the block was allocated: probes can then be skipped.
+extern bool moveListCacheFilled;
 
 // Allocates (4 MB, zero-filled, 64-byte aligned) replacing the previous block. Returns false when
 // the memory cannot be had; the previous block then stays.

@@ -150,7 +150,7 @@ void addCastling(const Board& board, MoveWriter& out, int us) {
 }
 
 MoveCacheEntry* cacheEntryFor(uint64_t key) {
-  if (moveListCache == nullptr) return nullptr;
+  if (moveListCache == nullptr || !moveListCacheFilled) return nullptr;
   return &moveListCache[uint32_t(key) & (MOVE_CACHE_ENTRIES - 1)];
 }
 
@@ -182,8 +182,9 @@ bool probeMoveCache(const Board& board, PlyState& state, MoveList& list) {
 void storeMoveCache(const Board& board, const PlyState& state, const MoveList& list, int ply) {
   if (iterationDepth >= CACHE_MAX_DEPTH || ply >= CACHE_MAX_PLY || list.count >= CACHE_MAX_COUNT)
     return;
-  MoveCacheEntry* entry = cacheEntryFor(board.key);
-  if (entry == nullptr) return;
+  if (moveListCache == nullptr) return;
+  moveListCacheFilled = true;
+  MoveCacheEntry* entry = &moveListCache[uint32_t(board.key) & (MOVE_CACHE_ENTRIES - 1)];
   std::memcpy(entry->moves, list.moves, sizeof(Move) * list.count);
   entry->count = uint16_t(list.count);
   entry->key = board.key;
@@ -193,8 +194,10 @@ void storeMoveCache(const Board& board, const PlyState& state, const MoveList& l
 }  // namespace
 
 void generateMoves(const Board& board, PlyState& state, MoveList& list, int ply) {
-  resetTags(list);
-  if (probeMoveCache(board, state, list)) return;
+  if (probeMoveCache(board, state, list)) {
+    resetTags(list);
+    return;
+  }
 
   const int us = state.side;
   MoveWriter out(list);
@@ -210,12 +213,12 @@ void generateMoves(const Board& board, PlyState& state, MoveList& list, int ply)
   addCastling(board, out, us);
 
   list.count = out.count;
+  resetTags(list);
   state.threatSquare = threat.square;
   storeMoveCache(board, state, list, ply);
 }
 
 void generateCaptures(const Board& board, PlyState& state, MoveList& list, int /*ply*/) {
-  resetTags(list);
   const int us = state.side;
   MoveWriter out(list);
   ThreatTracker threat(state);
@@ -227,6 +230,7 @@ void generateCaptures(const Board& board, PlyState& state, MoveList& list, int /
   for (uint8_t kind = KNIGHT; kind <= KING; ++kind)
     addPieceMoves(board, state, out, threat, codeFor(us, kind), enemy);
   list.count = out.count;
+  resetTags(list);
   state.threatSquare = threat.square;
 }
 

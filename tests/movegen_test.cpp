@@ -78,7 +78,7 @@ TEST_F(MovegenTest, StartPositionPawnsDoublePushFirstThenKnights) {
                                              "d2d3", "e2e4", "e2e3", "f2f4", "f2f3", "g2g4", "g2g3",
                                              "h2h4", "h2h3", "b1a3", "b1c3", "g1f3", "g1h3"};
   EXPECT_EQ(listTexts(list), expected);
-  for (int i = 0; i < MAX_LIST_MOVES; ++i) ASSERT_EQ(list.tags[i], 6) << i;
+  for (int i = 0; i < list.count; ++i) ASSERT_EQ(list.tags[i], 6) << i;
   EXPECT_EQ(state.threatSquare, NO_SQUARE);
 }
 
