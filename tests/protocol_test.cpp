@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <numeric>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -34,6 +33,34 @@ bool answersReady(EngineProcess& engine) {
   return engine.send("isready") && engine.readLine() == std::optional<std::string>("readyok");
 }
 
+// "e2e4 20" or "a7a8q 1": a move in coordinate text, a blank, a count. Gives the count or -1.
+long long divideLineCount(const std::string& line) {
+  size_t blank = line.find(' ');
+  if (blank != 4 && blank != 5) return -1;
+  for (size_t i = 0; i < 4; i += 2) {
+    if (line[i] < 'a' || line[i] > 'h' || line[i + 1] < '1' || line[i + 1] > '8') return -1;
+  }
+  if (blank == 5 && std::string("qrnb").find(line[4]) == std::string::npos) return -1;
+  std::string digits = line.substr(blank + 1);
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::stoll(digits);
+}
+
+// One rank of "evalpeces": eight cells of five characters and a bar, each blank or a number
+// right-aligned.
+bool isPieceSquareRow(const std::string& line) {
+  if (line.size() != 48) return false;
+  for (size_t cell = 0; cell < 48; cell += 6) {
+    std::string text = line.substr(cell, 5);
+    if (line[cell + 5] != '|') return false;
+    size_t start = text.find_first_not_of(' ');
+    if (start == std::string::npos) continue;
+    if (text[start] == '-') ++start;
+    if (start >= 5 || text.find_first_not_of("0123456789", start) != std::string::npos) return false;
+  }
+  return true;
+}
+
 long long perftOf(EngineProcess& engine, const std::string& command) {
   Lines lines = engine.command(command);
   if (lines.size() != 1) return -1;
@@ -55,6 +82,22 @@ TEST(ProtocolStartUp, QuitEndsWithCodeZero) {
 
 TEST(ProtocolStartUp, EndOfInputEndsWithCodeZero) {
   auto engine = startEngine();
+  engine->closeInput();
+  EXPECT_EQ(engine->waitForExit(), 0);
+}
+
+TEST(ProtocolStartUp, NothingRunsAfterQuit) {
+  auto engine = startEngine();
+  ASSERT_TRUE(engine->writeRaw("quit\nisready\n"));
+  EXPECT_EQ(engine->waitForExit(), 0);
+  EXPECT_EQ(engine->readLine(), std::nullopt);
+}
+
+TEST(ProtocolStartUp, ClosedOutputDoesNotKillTheEngine) {
+  auto engine = startEngine();
+  engine->closeOutput();
+  ASSERT_TRUE(engine->send("uci"));
+  ASSERT_TRUE(engine->send("perft 3"));
   engine->closeInput();
   EXPECT_EQ(engine->waitForExit(), 0);
 }
@@ -129,6 +172,13 @@ TEST(ProtocolUci, SeveralLinesArrivingTogetherAreAllExecuted) {
   auto engine = startEngine();
   ASSERT_TRUE(engine->writeRaw("isready\nisready\nisready\n"));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(engine->readLine().value_or("<nothing>"), "readyok");
+}
+
+TEST(ProtocolUci, MissingTuningFileIsReported) {
+  auto engine = startEngine();
+  Lines answer = engine->command("juntarfit");
+  ASSERT_EQ(answer.size(), 1u);
+  EXPECT_NE(answer[0].find("valorsx12.txt1"), std::string::npos) << answer[0];
 }
 
 // ---- Input edge cases ----
@@ -332,12 +382,11 @@ TEST(ProtocolDivide, LinesSumToTheTotalOnePlyDeeper) {
   engine->command("position startpos moves e2e4");
   Lines lines = engine->command("divide 2");
   ASSERT_EQ(lines.size(), 21u);
-  std::regex moveLine("([a-h][1-8][a-h][1-8][qrnb]?) ([0-9]+)");
   long long sum = 0;
   for (size_t i = 0; i + 1 < lines.size(); ++i) {
-    std::smatch match;
-    ASSERT_TRUE(std::regex_match(lines[i], match, moveLine)) << lines[i];
-    sum += std::stoll(match[2]);
+    long long count = divideLineCount(lines[i]);
+    ASSERT_GE(count, 0) << lines[i];
+    sum += count;
   }
   EXPECT_EQ(lines.back(), "Total " + std::to_string(sum));
   EXPECT_EQ(sum, 8902);
@@ -359,7 +408,6 @@ TEST(ProtocolDivide, KiwipeteTotal) {
 TEST(ProtocolEvalPeces, TableShapeForBothPhases) {
   auto engine = startEngine();
   const std::string separator = "-----+-----+-----+-----+-----+-----+-----+-----+";
-  std::regex row("(( {5}|[ -]*[0-9]+)\\|){8}");
   for (const char* command : {"evalpeces", "evalpecesf"}) {
     Lines lines = engine->command(command);
     ASSERT_EQ(lines.size(), 17u) << command;
@@ -367,8 +415,7 @@ TEST(ProtocolEvalPeces, TableShapeForBothPhases) {
       if (i % 2 == 0) {
         EXPECT_EQ(lines[i], separator);
       } else {
-        EXPECT_EQ(lines[i].size(), 48u) << lines[i];
-        EXPECT_TRUE(std::regex_match(lines[i], row)) << lines[i];
+        EXPECT_TRUE(isPieceSquareRow(lines[i])) << lines[i];
       }
     }
   }
