@@ -47,7 +47,8 @@ int bishopKnightMate(const Board& board, int strong) {
   int corner = board.kingSquare[weak];
   // The table assumes a dark-squared bishop; a light one mates in the other two corners.
   if (isLightSquare(board.pieceList[codeFor(strong, BISHOP)][0])) corner ^= 7;
-  return WON_ENDING + KingProximity[kingDistance[board.kingSquare[WHITE]][board.kingSquare[BLACK]]] +
+  return WON_ENDING +
+         KingProximity[kingDistance[board.kingSquare[WHITE]][board.kingSquare[BLACK]]] +
          MateCornerBN[corner];
 }
 
@@ -98,7 +99,8 @@ bool isRookPawnDraw(const Board& board, const PlyState& state, int strongSide) {
 
 EndgameVerdict probeEndgameKnowledge(const Board& board, const PlyState& state) {
   const int whiteMaterial = board.materialMg[WHITE], blackMaterial = board.materialMg[BLACK];
-  const int32_t whiteSig = board.materialSignature[WHITE], blackSig = board.materialSignature[BLACK];
+  const int32_t whiteSig = board.materialSignature[WHITE],
+                blackSig = board.materialSignature[BLACK];
   const int rookValue = PieceValueMg[3];
   const int whiteKing = board.kingSquare[WHITE], blackKing = board.kingSquare[BLACK];
   const int proximity = KingProximity[kingDistance[whiteKing][blackKing]];
@@ -111,7 +113,8 @@ EndgameVerdict probeEndgameKnowledge(const Board& board, const PlyState& state) 
       return finalScore(0);
 
     if (whiteSig == SIG_KBN && blackSig == SIG_K) return finalScore(bishopKnightMate(board, WHITE));
-    if (blackSig == SIG_KBN && whiteSig == SIG_K) return finalScore(-bishopKnightMate(board, BLACK));
+    if (blackSig == SIG_KBN && whiteSig == SIG_K)
+      return finalScore(-bishopKnightMate(board, BLACK));
 
     if (whiteSig == SIG_KRP && blackSig == SIG_KR) {
       if (isRookPawnDraw(board, state, WHITE)) return finalScore(0);
@@ -122,9 +125,11 @@ EndgameVerdict probeEndgameKnowledge(const Board& board, const PlyState& state) 
     // A won king-and-pawn ending still goes through the general evaluation, which tells the
     // quicker wins apart.
     if (whiteSig == SIG_KP && blackSig == SIG_K)
-      return kingPawnWins(board, state, WHITE) ? EndgameVerdict{false, 0, WON_ENDING} : finalScore(0);
+      return kingPawnWins(board, state, WHITE) ? EndgameVerdict{false, 0, WON_ENDING}
+                                               : finalScore(0);
     if (blackSig == SIG_KP && whiteSig == SIG_K)
-      return kingPawnWins(board, state, BLACK) ? EndgameVerdict{false, 0, -WON_ENDING} : finalScore(0);
+      return kingPawnWins(board, state, BLACK) ? EndgameVerdict{false, 0, -WON_ENDING}
+                                               : finalScore(0);
 
     // Rook against a lone minor: a small edge for the rook, the more the closer the defending
     // king is to the edge and to the attacking king.

@@ -96,7 +96,7 @@ int imbalancePattern(int qw, int rw, int bw, int nw, int qb, int rb, int bb, int
 
 // ---- Endgame knowledge ----
 struct EndgameVerdict {
-  bool final;        // the score below ends the evaluation (white's view)
+  bool final;  // the score below ends the evaluation (white's view)
   int score;
   int pendingBonus;  // otherwise: carried into the general evaluation (KPK wins)
 };

@@ -164,8 +164,10 @@ int whiteScore(const Board& board, const PlyState& state) {
 
   // 7. Terms counted in both phases.
   int both = evalTrappedBishops(board) + evalRookShutIn(board);
-  if (board.pawnsOnFile[WHITE][3] == 2 || board.pawnsOnFile[WHITE][4] == 2) both += CentreFileDoubled;
-  if (board.pawnsOnFile[BLACK][3] == 2 || board.pawnsOnFile[BLACK][4] == 2) both -= CentreFileDoubled;
+  if (board.pawnsOnFile[WHITE][3] == 2 || board.pawnsOnFile[WHITE][4] == 2)
+    both += CentreFileDoubled;
+  if (board.pawnsOnFile[BLACK][3] == 2 || board.pawnsOnFile[BLACK][4] == 2)
+    both -= CentreFileDoubled;
 
   // 8. Rooks and queens on files and ranks.
   int egExtra;
@@ -264,8 +266,7 @@ int Evaluate(const Board& board, PlyState& state) {
 
   // 2. The evaluation cache. The halfmove clock is not part of the key, so positions that
   // differ only in the clock share an entry.
-  EvalCacheEntry* entry =
-      evalCache ? &evalCache[uint32_t(board.key) & EVAL_CACHE_MASK] : nullptr;
+  EvalCacheEntry* entry = evalCache ? &evalCache[uint32_t(board.key) & EVAL_CACHE_MASK] : nullptr;
   if (entry && entry->key == board.key) return state.staticEval = entry->score;
 
   // 3-19.

@@ -53,10 +53,10 @@ constexpr std::array<uint8_t, IMBALANCE_PATTERNS> patterns = buildPatterns();
 // rook; bishop and knight for a rook; a queen for rook and knight; a queen for rook and bishop
 // (white without bishop); the same with white keeping one bishop against two. Six middle-game
 // values then six end-game values each, by pawn difference 0..5.
-const int32_t* const imbalanceRows[8] = {
-    ImbalanceBishop,          ImbalanceKnight,          ImbalanceKnightRook,
-    ImbalanceBishopRook,      ImbalanceTwoMinorsRook,   ImbalanceQueenRookKnight,
-    ImbalanceQueenRookBishop, ImbalanceQueenRookBishopPair};
+const int32_t* const imbalanceRows[8] = {ImbalanceBishop,          ImbalanceKnight,
+                                         ImbalanceKnightRook,      ImbalanceBishopRook,
+                                         ImbalanceTwoMinorsRook,   ImbalanceQueenRookKnight,
+                                         ImbalanceQueenRookBishop, ImbalanceQueenRookBishopPair};
 
 }  // namespace
 

@@ -23,7 +23,9 @@ template <int Us>
 int rookShutInPenalty(const Board& board) {
   const int king = relativeSquare(Us, board.kingSquare[Us]);  // white's view from here on
   const uint8_t rook = codeFor(Us, ROOK);
-  auto rookOn = [&](char file) { return board.squares[relativeSquare(Us, squareOf(file, 1))] == rook; };
+  auto rookOn = [&](char file) {
+    return board.squares[relativeSquare(Us, squareOf(file, 1))] == rook;
+  };
   const int shortRight = Us == WHITE ? CASTLE_WHITE_SHORT : CASTLE_BLACK_SHORT;
   const int longRight = Us == WHITE ? CASTLE_WHITE_LONG : CASTLE_BLACK_LONG;
   const int step = Us == WHITE ? -1 : 1;

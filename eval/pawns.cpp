@@ -29,7 +29,7 @@ void evalPawns(const Board& board, const PlyState& state, int& mgOut, int& egOut
   int mg = 0, eg = 0;              // structure terms
   int passedMg = 0, passedEg = 0;  // passed pawns
   int runLength = 0;
-  int previousPassedFile = -2;     // file of the last passer met in list order
+  int previousPassedFile = -2;  // file of the last passer met in list order
   for (int i = 0; i < count; ++i) {
     const int sq = list[i];
     const int file = fileOf(sq);
@@ -93,8 +93,8 @@ void evalPawns(const Board& board, const PlyState& state, int& mgOut, int& egOut
       const int ownDistance = kingDistance[ownKing][sq] > 0 ? kingDistance[ownKing][sq] : 1;
       const int enemyDistance = kingDistance[enemyKing][sq] > 0 ? kingDistance[enemyKing][sq] : 1;
       const int run = runLength < 8 ? runLength : 8;
-      passerEg += PassedOwnKingDistance[ownDistance - 1] - PassedEnemyKingDistance[enemyDistance - 1] +
-                  ConnectedPassedBonus[run];
+      passerEg += PassedOwnKingDistance[ownDistance - 1] -
+                  PassedEnemyKingDistance[enemyDistance - 1] + ConnectedPassedBonus[run];
       passedMg += passerMg;
       passedEg += passerEg > 0 ? passerEg : 0;
     }

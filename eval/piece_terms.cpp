@@ -44,7 +44,8 @@ int evalMajors(const Board& board, const PlyState& state, uint8_t kind, int& egE
   const Bitboard ownPawns = piecesOf(board, Us, PAWN);
   const Bitboard enemyMinors = piecesOf(board, Them, KNIGHT) | piecesOf(board, Them, BISHOP);
   // A rook's file is worth less with an enemy minor on it; a queen's with any lesser piece.
-  const Bitboard fileHalvers = kind == ROOK ? enemyMinors : enemyMinors | piecesOf(board, Them, ROOK);
+  const Bitboard fileHalvers =
+      kind == ROOK ? enemyMinors : enemyMinors | piecesOf(board, Them, ROOK);
   const Bitboard enemyQueens = piecesOf(board, Them, QUEEN);
   const int enemyKing = board.kingSquare[Them];
 

@@ -13,24 +13,30 @@ bool isTwoMinors(int32_t signature) {
 
 // Material that is ahead but seldom converts. Each rule that applies shifts the score again.
 int scaleDrawishMaterial(const Board& board, int score) {
-  const int32_t whiteSig = board.materialSignature[WHITE], blackSig = board.materialSignature[BLACK];
+  const int32_t whiteSig = board.materialSignature[WHITE],
+                blackSig = board.materialSignature[BLACK];
   const int whitePawns = board.pieceCount[WHITE_PAWN], blackPawns = board.pieceCount[BLACK_PAWN];
 
   // Rook and minor against rook (the defender may have pawns).
-  if ((whiteSig == SIG_KRB || whiteSig == SIG_KRN) && withoutPawns(blackSig) == SIG_KR && score >= 101)
+  if ((whiteSig == SIG_KRB || whiteSig == SIG_KRN) && withoutPawns(blackSig) == SIG_KR &&
+      score >= 101)
     score >>= 3;
-  if ((blackSig == SIG_KRB || blackSig == SIG_KRN) && withoutPawns(whiteSig) == SIG_KR && score <= -101)
+  if ((blackSig == SIG_KRB || blackSig == SIG_KRN) && withoutPawns(whiteSig) == SIG_KR &&
+      score <= -101)
     score >>= 3;
   // Queen and minor against queen.
-  if ((whiteSig == SIG_KQB || whiteSig == SIG_KQN) && blackSig == SIG_KQ && score >= 101) score >>= 3;
-  if ((blackSig == SIG_KQB || blackSig == SIG_KQN) && whiteSig == SIG_KQ && score <= -101) score >>= 3;
+  if ((whiteSig == SIG_KQB || whiteSig == SIG_KQN) && blackSig == SIG_KQ && score >= 101)
+    score >>= 3;
+  if ((blackSig == SIG_KQB || blackSig == SIG_KQN) && whiteSig == SIG_KQ && score <= -101)
+    score >>= 3;
   // Two minors against a rook.
   if (((blackSig == SIG_KR && score >= 101) || (whiteSig == SIG_KR && score <= -101)) &&
       (isTwoMinors(whiteSig) || isTwoMinors(blackSig)))
     score >>= 2;
   // One bishop each, with pawns.
   if (withoutPawns(whiteSig) == SIG_KB && withoutPawns(blackSig) == SIG_KB) {
-    if (isLightSquare(board.pieceList[WHITE_BISHOP][0]) != isLightSquare(board.pieceList[BLACK_BISHOP][0]))
+    if (isLightSquare(board.pieceList[WHITE_BISHOP][0]) !=
+        isLightSquare(board.pieceList[BLACK_BISHOP][0]))
       score = threeQuarters(score);
     if (whitePawns + blackPawns == 1) {
       if (whitePawns == 1 && rankOf(board.pieceList[WHITE_PAWN][0]) <= 4) score >>= 2;
@@ -38,7 +44,8 @@ int scaleDrawishMaterial(const Board& board, int score) {
     }
   }
   // The side ahead has no pawn left to promote.
-  if ((score > 0 && whitePawns == 0) || (score < 0 && blackPawns == 0)) score = threeQuarters(score);
+  if ((score > 0 && whitePawns == 0) || (score < 0 && blackPawns == 0))
+    score = threeQuarters(score);
   return score;
 }
 

@@ -31,8 +31,8 @@ int whiteEvalWith(const char* fen, int32_t& param, int delta) {
 }  // namespace
 
 TEST_F(EvalDriver, StartPositionScoresTheTempo) {
-  EXPECT_EQ(WHITE_EVAL_OF(START_FEN), TempoMg);
-  EXPECT_EQ(WHITE_EVAL_OF(std::string("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1")),
+  EXPECT_EQ(whiteEvalOf(START_FEN), TempoMg);
+  EXPECT_EQ(whiteEvalOf(std::string("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1")),
             -TempoMg);
 }
 
@@ -46,7 +46,7 @@ TEST_F(EvalDriver, FiftyMoveDampingUsesArithmeticShifts) {
       {"7r/8/8/8/8/2k5/8/K6N w - - 0 1", 51, -20},  // (-25 >> 1) + (-25 >> 2) = -13 - 7
       {"7r/8/8/8/8/2k5/8/K6N w - - 0 1", 60, -20},
       {"7r/8/8/8/8/2k5/8/K6N w - - 0 1", 85, -20},
-      {"7r/8/8/8/8/2k5/8/K6N w - - 0 1", 86, -7},   // -25 >> 2
+      {"7r/8/8/8/8/2k5/8/K6N w - - 0 1", 86, -7},  // -25 >> 2
       {"7r/8/8/8/8/2k5/8/K6N w - - 0 1", 90, -7},
       // The same with white ahead: 12 + 6 and 25 >> 2.
       {"k6n/8/2K5/8/8/8/8/7R b - - 0 1", 60, 18},
@@ -58,13 +58,13 @@ TEST_F(EvalDriver, FiftyMoveDampingUsesArithmeticShifts) {
   };
   for (const Case& c : cases) {
     const std::string fen = withClock(c.fen, c.clock);
-    EXPECT_EQ(WHITE_EVAL_OF(fen), c.whiteView) << fen;
+    EXPECT_EQ(whiteEvalOf(fen), c.whiteView) << fen;
   }
   // A general position: the damped score follows from the undamped one.
   const std::string middle = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N2N2/PP2BPPP/R2QKB1R b KQ - 0 1";
-  const int undamped = WHITE_EVAL_OF(middle);
-  EXPECT_EQ(WHITE_EVAL_OF(withClock(middle, 60)), (undamped >> 1) + (undamped >> 2));
-  EXPECT_EQ(WHITE_EVAL_OF(withClock(middle, 90)), undamped >> 2);
+  const int undamped = whiteEvalOf(middle);
+  EXPECT_EQ(whiteEvalOf(withClock(middle, 60)), (undamped >> 1) + (undamped >> 2));
+  EXPECT_EQ(whiteEvalOf(withClock(middle, 90)), undamped >> 2);
 }
 
 TEST_F(EvalDriver, PositionsDifferingOnlyInTheClockShareOneCacheEntry) {
@@ -84,7 +84,8 @@ TEST_F(EvalDriver, PositionsDifferingOnlyInTheClockShareOneCacheEntry) {
 
 TEST_F(EvalDriver, StoresItsResultAndAnswersARepeatedCallFromThePly) {
   EvalPosition p;
-  ASSERT_TRUE(setEvalPosition(p, "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4"));
+  ASSERT_TRUE(
+      setEvalPosition(p, "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4"));
   forgetEvaluation(p.board, p.state);
   const int first = Evaluate(p.board, p.state);
   EvalCacheEntry& entry = evalCache[uint32_t(p.board.key) & EVAL_CACHE_MASK];
@@ -146,12 +147,8 @@ TEST_F(EvalDriver, ImbalancePatterns) {
       {1, 0, 0, 2, 0, 1, 1, 2, 7},  // queen for rook and bishop, white without bishop
       {1, 0, 1, 0, 0, 1, 2, 0, 8},  // the same, white keeping one bishop against two
       {1, 0, 2, 0, 0, 2, 1, 1, 9},  // queen for two rooks, equal minor count
-      {0, 0, 1, 0, 0, 0, 2, 0, 10},
-      {0, 2, 0, 0, 0, 1, 0, 1, 12},
-      {0, 2, 0, 1, 1, 1, 0, 0, 15},
-      {0, 1, 1, 0, 1, 0, 0, 0, 16},
-      {0, 2, 1, 0, 1, 0, 1, 0, 18},
-      {0, 0, 0, 0, 0, 0, 0, 0, 0},
+      {0, 0, 1, 0, 0, 0, 2, 0, 10}, {0, 2, 0, 0, 0, 1, 0, 1, 12}, {0, 2, 0, 1, 1, 1, 0, 0, 15},
+      {0, 1, 1, 0, 1, 0, 0, 0, 16}, {0, 2, 1, 0, 1, 0, 1, 0, 18}, {0, 0, 0, 0, 0, 0, 0, 0, 0},
       {0, 0, 1, 0, 0, 0, 0, 1, 0},  // bishop for knight: no pattern
       {1, 0, 2, 0, 0, 2, 0, 1, 0},  // queen for two rooks, minor counts differ
       {0, 0, 2, 0, 0, 0, 0, 0, 0},  // two bishops more
@@ -166,7 +163,7 @@ TEST_F(EvalDriver, ImbalanceTermReadsItsRowByPawnDifference) {
   const char* bishop = "4k3/ppppp3/ppp5/8/8/8/PPPPP3/2B1K3 w - - 0 1";
   const int base = whiteEvalWith(bishop, ImbalanceBishop[6 + 3], 0);
   EXPECT_EQ(whiteEvalWith(bishop, ImbalanceBishop[6 + 3], 100), base - 100);
-  EXPECT_EQ(WHITE_EVAL_OF(mirrorFen(bishop)), -base);
+  EXPECT_EQ(whiteEvalOf(mirrorFen(bishop)), -base);
   // Three knights are outside the patterns: no imbalance term at all (read as counts they
   // would pass for a bishop more).
   const char* knights = "4k3/pppppppp/8/8/8/8/8/1NN1KN2 w - - 0 1";
@@ -179,12 +176,13 @@ TEST_F(EvalDriver, ImbalanceTermReadsItsRowByPawnDifference) {
 
 TEST_F(EvalCommand, PrintsWhitesView) {
   const std::string fen = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 5 4";
-  const int expected = WHITE_EVAL_OF(fen);
+  const int expected = whiteEvalOf(fen);
   EngineProcess engine;
   ASSERT_TRUE(engine.readLine().has_value());  // banner
   EXPECT_EQ(engine.command("eval"), std::vector<std::string>{std::to_string(TempoMg)});
-  EXPECT_EQ(engine.command("position fen " + fen + "\neval"), std::vector<std::string>{std::to_string(expected)});
+  EXPECT_EQ(engine.command("position fen " + fen + "\neval"),
+            std::vector<std::string>{std::to_string(expected)});
   EXPECT_EQ(engine.command("position startpos moves e2e4 e7e5\neval"),
-            std::vector<std::string>{std::to_string(WHITE_EVAL_OF(std::string(
-                "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2")))});
+            std::vector<std::string>{std::to_string(whiteEvalOf(
+                std::string("rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2")))});
 }

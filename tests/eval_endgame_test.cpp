@@ -18,8 +18,8 @@ struct Expected {
 
 void expectExactScores(const std::vector<Expected>& cases) {
   for (const Expected& c : cases) {
-    EXPECT_EQ(WHITE_EVAL_OF(c.fen), c.whiteView) << c.fen;
-    EXPECT_EQ(WHITE_EVAL_OF(mirrorFen(c.fen)), -c.whiteView) << mirrorFen(c.fen);
+    EXPECT_EQ(whiteEvalOf(c.fen), c.whiteView) << c.fen;
+    EXPECT_EQ(whiteEvalOf(mirrorFen(c.fen)), -c.whiteView) << mirrorFen(c.fen);
   }
 }
 
@@ -76,8 +76,8 @@ TEST_F(EvalEndgame, KingAndPawnFollowsTheTable) {
   expectExactScores(drawn);
   for (const char* won : {"4k3/8/4K3/4P3/8/8/8/8 w - - 0 1", "4k3/8/4K3/4P3/8/8/8/8 b - - 0 1",
                           "8/4k3/8/4K3/4P3/8/8/8 b - - 0 1", "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"}) {
-    EXPECT_GT(WHITE_EVAL_OF(won), 5500) << won;
-    EXPECT_LT(WHITE_EVAL_OF(mirrorFen(won)), -5500) << mirrorFen(won);
+    EXPECT_GT(whiteEvalOf(won), 5500) << won;
+    EXPECT_LT(whiteEvalOf(mirrorFen(won)), -5500) << mirrorFen(won);
   }
 }
 
@@ -115,7 +115,7 @@ TEST_F(EvalEndgame, KingAndPawnAgreesWithTheTableOverRandomPositions) {
       EXPECT_GT(score, 5000) << fen;
     else
       EXPECT_EQ(score, 0) << fen;
-    EXPECT_EQ(WHITE_EVAL_OF(mirrorFen(fen)), -score) << mirrorFen(fen);
+    EXPECT_EQ(whiteEvalOf(mirrorFen(fen)), -score) << mirrorFen(fen);
     ++checked;
   }
 }
@@ -137,8 +137,8 @@ TEST_F(EvalEndgame, RookAndPawnDrawPatternsScoreZero) {
   // Outside the patterns the extra pawn counts.
   for (const char* open : {"R7/P5k1/1K6/8/8/8/r7/8 w - - 0 1", "R7/P5k1/3K4/8/1r6/8/8/8 w - - 0 1",
                            "8/4k3/8/8/4P3/4K3/8/r3R3 w - - 0 1"}) {
-    EXPECT_GT(WHITE_EVAL_OF(open), 0) << open;
-    EXPECT_LT(WHITE_EVAL_OF(mirrorFen(open)), 0) << mirrorFen(open);
+    EXPECT_GT(whiteEvalOf(open), 0) << open;
+    EXPECT_LT(whiteEvalOf(mirrorFen(open)), 0) << mirrorFen(open);
   }
 }
 
@@ -155,8 +155,8 @@ TEST_F(EvalEndgame, BlendFollowsThePhase) {
       {"r2qk3/pp6/8/8/8/8/PP6/R2QK3 w - - 0 1", 100, 300, (154 * 300 + 102 * 100) / 256},
       {"r2qk3/pp6/8/8/8/8/PP6/R2QK3 w - - 0 1", -100, -300, -((154 * 300 + 102 * 100) / 256)},
       // Five queens each: the phase goes negative and the middle game weighs more than all.
-      {"qqqqqk2/8/8/8/8/8/8/QQQQQK2 w - - 0 1", 100, 300, ((256 * -16 + 10) / 20 * 300 +
-                                                         (256 - (256 * -16 + 10) / 20) * 100) / 256},
+      {"qqqqqk2/8/8/8/8/8/8/QQQQQK2 w - - 0 1", 100, 300,
+       ((256 * -16 + 10) / 20 * 300 + (256 - (256 * -16 + 10) / 20) * 100) / 256},
   };
   for (const Case& c : cases) {
     EvalPosition p;

@@ -93,8 +93,9 @@ TEST_F(EvalTerms, MajorsOnTheSeventhAndKingAttacks) {
     EXPECT_EQ(kingZoneHits[BLACK], 2);
   }
   // Aimed at the king through one pawn counts one square; through two, nothing.
-  for (const auto& [fen, squares] : {std::pair<const char*, int>{"4k3/8/8/8/4p3/8/8/4R1K1 w - - 0 1", 1},
-                                      {"4k3/8/8/4p3/4p3/8/8/4R1K1 w - - 0 1", 0}}) {
+  for (const auto& [fen, squares] :
+       {std::pair<const char*, int>{"4k3/8/8/8/4p3/8/8/4R1K1 w - - 0 1", 1},
+        {"4k3/8/8/4p3/4p3/8/8/4R1K1 w - - 0 1", 0}}) {
     TermPosition p(fen);
     int eg;
     evalMajors<WHITE>(p.board, p.state, ROOK, eg);
@@ -287,7 +288,8 @@ TEST_F(EvalTerms, ThreatPairsOnceAndPawnThreatsPerPiece) {
     int mg, eg;
   } cases[] = {
       // Two rooks on two undefended knights: the rook-minor pair once.
-      {"4k3/8/8/n6n/8/8/8/R3K2R w - - 0 1", ThreatTable[ROOK][KNIGHT][0], ThreatTable[ROOK][KNIGHT][1]},
+      {"4k3/8/8/n6n/8/8/8/R3K2R w - - 0 1", ThreatTable[ROOK][KNIGHT][0],
+       ThreatTable[ROOK][KNIGHT][1]},
       // Two pawns on two knights: twice.
       {"4k3/8/8/2n3n1/3P1P2/8/8/4K3 w - - 0 1", 2 * ThreatTable[PAWN][KNIGHT][0],
        2 * ThreatTable[PAWN][KNIGHT][1]},

@@ -46,13 +46,17 @@ inline bool setEvalPosition(EvalPosition& p, const std::string& fen) {
 
 // White's view of a FEN, evaluated afresh; a rejected FEN fails the calling test.
 constexpr int REFUSED_FEN = -99999;
-#define WHITE_EVAL_OF(fen)                                   \
-  ([&]() {                                                   \
-    EvalPosition p_;                                         \
-    bool accepted_ = setEvalPosition(p_, fen);               \
-    EXPECT_TRUE(accepted_) << (fen);                         \
-    return accepted_ ? freshWhiteEval(p_.board, p_.state) : REFUSED_FEN; \
-  }())
+inline int whiteEvalOf(const std::string& fen) {
+  EvalPosition p;
+  const bool accepted = setEvalPosition(p, fen);
+  EXPECT_TRUE(accepted) << fen;
+  return accepted ? freshWhiteEval(p.board, p.state) : REFUSED_FEN;
+}
+
+inline char swapCase(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return std::isupper(u) ? char(std::tolower(u)) : char(std::toupper(u));
+}
 
 // The same position with the board turned upside down and the colours exchanged: side to move,
 // castling rights and en-passant square follow.
@@ -67,14 +71,15 @@ inline std::string mirrorFen(const std::string& fen) {
       ranks.push_back(rank);
       rank.clear();
     } else {
-      rank += std::isupper(static_cast<unsigned char>(c)) ? char(std::tolower(c)) : char(std::toupper(c));
+      rank += swapCase(c);
     }
   }
   std::string flipped;
-  for (auto it = ranks.rbegin(); it != ranks.rend(); ++it) flipped += (flipped.empty() ? "" : "/") + *it;
+  for (auto it = ranks.rbegin(); it != ranks.rend(); ++it)
+    flipped += (flipped.empty() ? "" : "/") + *it;
   std::string rights;
-  for (char c : castling)
-    rights += c == '-' ? c : std::isupper(static_cast<unsigned char>(c)) ? char(std::tolower(c)) : char(std::toupper(c));
+  for (char c : castling) rights += swapCase(c);
   if (ep.size() == 2) ep[1] = ep[1] == '3' ? '6' : '3';
-  return flipped + (side == "w" ? " b " : " w ") + rights + " " + ep + " " + halfmove + " " + fullmove;
+  return flipped + (side == "w" ? " b " : " w ") + rights + " " + ep + " " + halfmove + " " +
+         fullmove;
 }
