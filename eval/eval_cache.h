@@ -3,7 +3,8 @@
 
 #include <cstdint>
 
-struct EvalCacheEntry {
+// Aligned to 8 so that an entry takes 16 bytes on 32-bit builds as well (8 MB in all).
+struct alignas(8) EvalCacheEntry {
   uint64_t key;   // full position key
   int32_t score;  // value for the side to move, exactly as Evaluate returned it
 };
