@@ -13,9 +13,6 @@
 #include "search/iterate.h"
 #include "search/tt.h"
 
-void commandUciNewGame() {}
-void commandSetOption(const char*) {}
-void commandSee(const char*) {}
 void commandRecpar() {}
 void commandRands() {}
 void commandMillora() {}
@@ -23,17 +20,7 @@ void commandCalcvar() {}
 void commandProvred() {}
 void commandProvale() {}
 void commandEval() {}
-void commandGo(char*) {}
 void commandPonderhit() {}
-void commandStop() {}
-void commandBench() {}
-
-void startSearch() { searchMode = 0; }
-
-void initHashTables() {
-  initKeys();
-  if (!allocateMoveListCache() || !allocateEvalCache()) std::exit(1);
-}
 
 EvalCacheEntry* evalCache = nullptr;
 bool allocateEvalCache() { return true; }
