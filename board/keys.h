@@ -14,6 +14,9 @@ extern uint32_t keySeed;
 
 void initKeys();
 void seedGenerator(uint32_t seed);
+// The older seeding (each state word 69069 times the previous) that a draw before any seeding
+// uses with seed 4357.
+void seedGeneratorLegacy(uint32_t seed);
 uint32_t seedFromSystem();
 uint32_t nextRandom32();
 uint64_t nextRandom64();

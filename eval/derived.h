@@ -23,6 +23,12 @@ extern int32_t ThreatTable[PIECE_CODES][PIECE_CODES][2];  // [attacker][victim][
 extern int32_t KingDangerTable[100];
 extern int32_t KingRegionTemplate[64];  // king end-game region values, a1 = 0
 
+// Piece values by code from PieceValueMg/PieceValueEg (white and black entries alike).
+void BuildPieceValuesByCode();
+// ExchangeValue and ExchangeValueWithKing from the middle-game values; built once at start-up.
+void BuildExchangeValues();
+// Black mobility rows 9..13 as copies of the white rows 2..6 (which are the parameters).
+void CopyBlackMobilityRows();
 void BuildPieceSquareTables();
 void BuildPawnRunTables();
 void BuildThreatTable();

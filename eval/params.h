@@ -85,6 +85,9 @@ std::string evalParamName(int index);
 void InitEvalDefaults();
 void SetupEvalParamTable();
 void LoadEmbeddedEvalParams();
+// The embedded text's reader on any text: stores lines from entry 0 on, stops at the first line
+// whose value is not a number, and returns the number of entries stored.
+int LoadEvalParamText(const char* text);
 // Reads a parameter file through the table. A file that cannot be opened prints the classic
 // message and ends the process with code 0; a malformed line prints a message naming the file
 // and the line and ends the process with code 1. Lines past the last entry are ignored.
@@ -94,6 +97,9 @@ bool TryLoadEvalParamFile(const char* path, std::string* error);
 // Writes the first evalParamCount entries to `baseName` followed by the decimal `number`.
 bool WriteEvalParamFile(const char* baseName, int number);
 void DeriveEvalValues();
+// The whole evaluation start-up in one call: built-in values, table, embedded text, derived
+// values and every derived table. Tests use it to put the defaults back.
+void ResetEvalParamsToDefaults();
 void ApplyEvalParamChange(int index);
 // Rebuilds every derived table from the current values (after a file load).
 void RebuildAllDerivedTables();

@@ -1,1 +1,16 @@
-int main() { return 0; }
+// Entry point: the banner, the one command-line option, then the engine.
+#include <cstring>
+
+#include "frontend/engine.h"
+#include "frontend/engine_state.h"
+
+int main(int argc, char** argv) {
+  emitLine("Corvanel %s by Ferrolan\n", versionString);
+
+  // "-av <file>" loads an evaluation parameter file; any other command line is ignored.
+  paramFileName.clear();
+  if (argc == 3 && std::strcmp(argv[1], "-av") == 0) paramFileName = argv[2];
+
+  runEngine();
+  return 0;
+}

@@ -38,5 +38,3 @@ void armTimer() {}
 void disarmTimer() {}
 void shutdownTimerThread() {}
 
-void BuildPawnRunTables() {}
-void BuildThreatTable() {}

@@ -1,0 +1,180 @@
+// Check detection (who attacks a square) and the lazy legality filter that strikes out moves
+// leaving the mover's king attacked.
+#include "board/bitops.h"
+#include "board/movegen.h"
+#include "board/tables.h"
+
+namespace {
+
+// Direction codes of a check, as findCheckers reports them.
+constexpr int DIR_NORTH = 1, DIR_SOUTH = 2, DIR_EAST = 3, DIR_WEST = 4, DIR_NORTH_EAST = 5,
+              DIR_NORTH_WEST = 6, DIR_SOUTH_EAST = 7, DIR_SOUTH_WEST = 8, DIR_KNIGHT = 9,
+              DIR_PAWN = 10;
+
+// The first piece met from a square along a ray: rays that grow in square number meet their
+// lowest occupied bit first, the others their highest.
+inline int nearestOnRisingRay(Bitboard blockers) { return lowestBit(blockers); }
+inline int nearestOnFallingRay(Bitboard blockers) { return highestBit(blockers); }
+
+// One ray from a square: its mask, whether it rises in square number, its direction code.
+struct RayView {
+  const Bitboard* masks;
+  bool rising;
+  int direction;
+};
+const RayView ROOK_RAYS_CHECK_ORDER[4] = {{rayWest, false, DIR_WEST},
+                                          {rayEast, true, DIR_EAST},
+                                          {raySouth, false, DIR_SOUTH},
+                                          {rayNorth, true, DIR_NORTH}};
+const RayView BISHOP_RAYS_CHECK_ORDER[4] = {{rayNorthEast, true, DIR_NORTH_EAST},
+                                            {rayNorthWest, true, DIR_NORTH_WEST},
+                                            {raySouthEast, false, DIR_SOUTH_EAST},
+                                            {raySouthWest, false, DIR_SOUTH_WEST}};
+
+// True when the first piece on the ray (under `occupied`) is one of `sliders`; gives its square.
+inline bool rayHits(const RayView& ray, int sq, Bitboard occupied, Bitboard sliders, int& hit) {
+  const Bitboard blockers = ray.masks[sq] & occupied;
+  if (blockers == 0) return false;
+  hit = ray.rising ? nearestOnRisingRay(blockers) : nearestOnFallingRay(blockers);
+  return ((sliders >> hit) & 1) != 0;
+}
+
+// Counts attackers of colour `attacker` on `q` as seen with the given occupancy; stops at the
+// first one (countBoth 0) or the second. The order is fixed: pawns, rank, file, diagonals,
+// knights, king; the last non-king attacker found gives the direction and square.
+int countAttackers(const Board& board, const SideCodes& attacker, int q, Bitboard occupied,
+                   int countBoth, int& direction, int& checkerSquare) {
+  int count = 0;
+  auto found = [&](int dir, int sq) {
+    ++count;
+    direction = dir;
+    checkerSquare = sq;
+    return countBoth == 0 || count == 2;
+  };
+  const int file = fileOf(q);
+
+  // 1. Pawns.
+  if (attacker.side == WHITE) {
+    if (q > 15) {
+      if (file != 0 && board.squares[q - 9] == attacker.pawn && found(DIR_PAWN, q - 9)) return count;
+      if (file != 7 && board.squares[q - 7] == attacker.pawn && found(DIR_PAWN, q - 7)) return count;
+    }
+  } else if (q < 48) {
+    if (file != 0 && board.squares[q + 7] == attacker.pawn && found(DIR_PAWN, q + 7)) return count;
+    if (file != 7 && board.squares[q + 9] == attacker.pawn && found(DIR_PAWN, q + 9)) return count;
+  }
+
+  // 2, 3. Rooks and queens along the rank, then the file.
+  const Bitboard rooksQueens =
+      board.pieceBitboards[attacker.rook] | board.pieceBitboards[attacker.queen];
+  if (rooksQueens & rookRays[q]) {
+    for (const RayView& ray : ROOK_RAYS_CHECK_ORDER) {
+      int hit;
+      if ((ray.masks[q] & rooksQueens) && rayHits(ray, q, occupied, rooksQueens, hit) &&
+          found(ray.direction, hit))
+        return count;
+    }
+  }
+
+  // 4. Bishops and queens along the diagonals.
+  const Bitboard bishopsQueens =
+      board.pieceBitboards[attacker.bishop] | board.pieceBitboards[attacker.queen];
+  if (bishopsQueens & bishopRays[q]) {
+    for (const RayView& ray : BISHOP_RAYS_CHECK_ORDER) {
+      int hit;
+      if ((ray.masks[q] & bishopsQueens) && rayHits(ray, q, occupied, bishopsQueens, hit) &&
+          found(ray.direction, hit))
+        return count;
+    }
+  }
+
+  // 5. Knights.
+  Bitboard knights = board.pieceBitboards[attacker.knight] & pieceAttacks[WHITE_KNIGHT][q];
+  while (knights) {
+    if (found(DIR_KNIGHT, popLowestBit(knights))) return count;
+  }
+
+  // 6. The king adds to the count without a direction.
+  if (board.pieceBitboards[attacker.king] & pieceAttacks[WHITE_KING][q]) ++count;
+  return count;
+}
+
+inline bool squareAttacked(const Board& board, const SideCodes& attacker, int q,
+                           Bitboard occupied) {
+  int direction = 0, square = NO_SQUARE;
+  return countAttackers(board, attacker, q, occupied, 0, direction, square) != 0;
+}
+
+// The king steps with itself taken off the board, so that it cannot hide behind its own square
+// on the checking line. Castling also may not start from, or pass over, an attacked square.
+bool kingMoveIsLegal(const Board& board, const SideCodes& enemy, Move move, Bitboard occupied) {
+  const Bitboard withoutKing = occupied & ~bitOf(move.from);
+  if (squareAttacked(board, enemy, move.to, withoutKing)) return false;
+  if (move.kind == CASTLE_SHORT || move.kind == CASTLE_LONG) {
+    const int passed = move.kind == CASTLE_SHORT ? move.to - 1 : move.to + 1;
+    if (squareAttacked(board, enemy, passed, withoutKing)) return false;
+    if (squareAttacked(board, enemy, move.from, withoutKing)) return false;
+  }
+  return true;
+}
+
+// Any other move can only uncover a line onto the king through the squares it empties: the
+// from-square and, for en passant, the captured pawn's square. Every ray from the king through
+// one of them is walked on the board after the move.
+bool otherMoveIsLegal(const Board& board, int us, int k, Move move, Bitboard occupied,
+                      Bitboard enemyRooksQueens, Bitboard enemyBishopsQueens) {
+  Bitboard vacated = bitOf(move.from);
+  const uint8_t mover = board.squares[move.from];
+  if (kindOf(mover) == PAWN && fileOf(move.from) != fileOf(move.to) &&
+      board.squares[move.to] == EMPTY)
+    vacated |= bitOf(us == WHITE ? move.to - 8 : move.to + 8);
+
+  bool nearLine = lineHint[k][move.from] != 0 || lineHint[k][move.to] != 0;
+  for (Bitboard v = vacated; v && !nearLine;) nearLine = lineHint[k][popLowestBit(v)] != 0;
+  if (!nearLine) return true;
+
+  const Bitboard toBit = bitOf(move.to);
+  const Bitboard after = (occupied & ~vacated) | toBit;
+  const Bitboard rooksQueens = enemyRooksQueens & ~toBit;  // a captured slider checks no more
+  const Bitboard bishopsQueens = enemyBishopsQueens & ~toBit;
+  int hit;
+  if ((rookRays[k] & vacated) && (rookRays[k] & rooksQueens)) {
+    for (const RayView& ray : ROOK_RAYS_CHECK_ORDER)
+      if ((ray.masks[k] & vacated) && rayHits(ray, k, after, rooksQueens, hit)) return false;
+  }
+  if ((bishopRays[k] & vacated) && (bishopRays[k] & bishopsQueens)) {
+    for (const RayView& ray : BISHOP_RAYS_CHECK_ORDER)
+      if ((ray.masks[k] & vacated) && rayHits(ray, k, after, bishopsQueens, hit)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int findCheckers(const Board& board, const PlyState& /*state*/, const SideCodes& attacker, int sq,
+                 int countBoth, int& direction, int& checkerSquare) {
+  // The attacking colour's record fixes the pawn directions and the bitboards examined, so the
+  // test also serves a position whose side to move is the attacker.
+  return countAttackers(board, attacker, sq, board.occupancy[WHITE] | board.occupancy[BLACK],
+                        countBoth, direction, checkerSquare);
+}
+
+void filterLegal(const Board& board, const PlyState& state, Move* first, int n) {
+  const int us = state.side;
+  const int k = board.kingSquare[us];
+  if (k >= 64) return;  // no king to protect
+  const SideCodes& enemy = us == WHITE ? blackCodes : whiteCodes;
+  const Bitboard occupied = board.occupancy[WHITE] | board.occupancy[BLACK];
+  const Bitboard enemyRooksQueens =
+      board.pieceBitboards[enemy.rook] | board.pieceBitboards[enemy.queen];
+  const Bitboard enemyBishopsQueens =
+      board.pieceBitboards[enemy.bishop] | board.pieceBitboards[enemy.queen];
+  for (Move* m = first; m != first + n; ++m) {
+    if (isNoMove(*m)) continue;
+    const bool legal =
+        m->from == k ? kingMoveIsLegal(board, enemy, *m, occupied)
+                     : otherMoveIsLegal(board, us, k, *m, occupied, enemyRooksQueens,
+                                        enemyBishopsQueens);
+    if (!legal) m->from = NO_SQUARE;
+  }
+}

@@ -1,0 +1,358 @@
+// Copy-make. The child Board starts as a byte copy of the parent and is changed incrementally;
+// the child PlyState is written field by field:
+//   copied/advanced from the parent: halfmoveClock + 1, plyCount + 1, captureRun (+1 or 0),
+//                                    checkState (parent's, null move only)
+//   reset:       captured, epSquare, staticEval, evalScratch, threatSquare
+//   recomputed:  side, checkState, the attack summaries, lastMover*, lastFrom, lastTo
+#include "board/makemove.h"
+
+#include "board/bitops.h"
+#include "board/keys.h"
+#include "board/tables.h"
+#include "eval/derived.h"
+#include "search/tt.h"
+
+namespace {
+
+// Sliders whose attack sets still have to be recomputed during the current move, and the
+// occupancies the refresh walks with. Set by refreshAfterMove.
+Bitboard pendingRookLikes, pendingBishopLikes;
+Bitboard occupiedNoRookQueen, occupiedNoBishopQueen;
+
+Bitboard rookLineAttacks(int sq, Bitboard occupied) {
+  int rank = rankOf(sq);
+  Bitboard attacks = Bitboard(rankAttacks[fileOf(sq)][(occupied >> (rank * 8)) & 0xFF])
+                     << (rank * 8);
+  Bitboard blockers = rayNorth[sq] & occupied;
+  attacks |= blockers ? rayNorth[sq] & ~rayNorth[lowestBit(blockers)] : rayNorth[sq];
+  blockers = raySouth[sq] & occupied;
+  attacks |= blockers ? raySouth[sq] & ~raySouth[highestBit(blockers)] : raySouth[sq];
+  return attacks;
+}
+
+Bitboard diagonalAttacks(int sq, Bitboard occupied) {
+  Bitboard attacks = 0;
+  Bitboard blockers = rayNorthEast[sq] & occupied;
+  attacks |= blockers ? rayNorthEast[sq] & ~rayNorthEast[lowestBit(blockers)] : rayNorthEast[sq];
+  blockers = rayNorthWest[sq] & occupied;
+  attacks |= blockers ? rayNorthWest[sq] & ~rayNorthWest[lowestBit(blockers)] : rayNorthWest[sq];
+  blockers = raySouthEast[sq] & occupied;
+  attacks |= blockers ? raySouthEast[sq] & ~raySouthEast[highestBit(blockers)] : raySouthEast[sq];
+  blockers = raySouthWest[sq] & occupied;
+  attacks |= blockers ? raySouthWest[sq] & ~raySouthWest[highestBit(blockers)] : raySouthWest[sq];
+  return attacks;
+}
+
+void addPawnFile(Board& b, int side, int file) {
+  if (b.pawnsOnFile[side][file]++ == 0) b.pawnFileMask[side] |= fileBit[file];
+}
+
+void removePawnFile(Board& b, int side, int file) {
+  if (--b.pawnsOnFile[side][file] == 0) b.pawnFileMask[side] &= uint8_t(~fileBit[file]);
+}
+
+// Takes the piece off `sq` with every sum, list and bitboard; the last list entry fills the gap.
+void removePiece(Board& b, int sq, uint8_t code) {
+  int side = sideOfCode(code);
+  b.materialMg[side] -= PieceValueMgByCode[code];
+  b.materialEg[side] -= PieceValueEgByCode[code];
+  b.pstMg -= PstMg[code][sq];
+  b.pstEg -= PstEg[code][sq];
+  b.key ^= pieceKey[code][sq];
+  b.materialSignature[side] -= signatureWeight[code];
+  b.pieceBitboards[code] ^= bitOf(sq);
+  b.occupancy[side] ^= bitOf(sq);
+  int last = --b.pieceCount[code];
+  int index = b.listIndex[sq];
+  int lastSquare = b.pieceList[code][last];
+  b.pieceList[code][index] = uint8_t(lastSquare);
+  b.listIndex[lastSquare] = uint8_t(index);
+  b.pieceList[code][last] = NO_SQUARE;
+  if (isSliderCode(code)) sliderSlot(b, code, index) = sliderSlot(b, code, last);
+  if (kindOf(code) == PAWN) removePawnFile(b, side, fileOf(sq));
+  b.squares[sq] = EMPTY;
+}
+
+// Puts a new piece on an empty square at the end of its list.
+void addPiece(Board& b, int sq, uint8_t code) {
+  int side = sideOfCode(code);
+  b.materialMg[side] += PieceValueMgByCode[code];
+  b.materialEg[side] += PieceValueEgByCode[code];
+  b.pstMg += PstMg[code][sq];
+  b.pstEg += PstEg[code][sq];
+  b.key ^= pieceKey[code][sq];
+  b.materialSignature[side] += signatureWeight[code];
+  b.pieceBitboards[code] |= bitOf(sq);
+  b.occupancy[side] |= bitOf(sq);
+  int index = b.pieceCount[code]++;
+  b.pieceList[code][index] = uint8_t(sq);
+  b.listIndex[sq] = uint8_t(index);
+  if (kindOf(code) == PAWN) addPawnFile(b, side, fileOf(sq));
+  b.squares[sq] = code;
+}
+
+// Moves a piece to an empty square, keeping its list position (and so its slider slot).
+void shiftPiece(Board& b, int from, int to, uint8_t code) {
+  int side = sideOfCode(code);
+  b.pstMg += PstMg[code][to] - PstMg[code][from];
+  b.pstEg += PstEg[code][to] - PstEg[code][from];
+  b.key ^= pieceKey[code][from] ^ pieceKey[code][to];
+  Bitboard change = bitOf(from) | bitOf(to);
+  b.pieceBitboards[code] ^= change;
+  b.occupancy[side] ^= change;
+  int index = b.listIndex[from];
+  b.listIndex[to] = uint8_t(index);
+  b.pieceList[code][index] = uint8_t(to);
+  if (kindOf(code) == PAWN && fileOf(from) != fileOf(to)) {
+    removePawnFile(b, side, fileOf(from));
+    addPawnFile(b, side, fileOf(to));
+  }
+  b.squares[from] = EMPTY;
+  b.squares[to] = code;
+}
+
+void clearCastlingRight(Board& b, int right) {
+  if (b.castling[right]) {
+    b.castling[right] = 0;
+    b.key ^= castleKey[right];
+  }
+}
+
+void updateCastlingRights(Board& b, int side, int from, int to) {
+  if (side == WHITE) {
+    if (from == 7 || from == 4) clearCastlingRight(b, CASTLE_WHITE_SHORT);
+    if (from == 0 || from == 4) clearCastlingRight(b, CASTLE_WHITE_LONG);
+    if (to == 63) clearCastlingRight(b, CASTLE_BLACK_SHORT);
+    if (to == 56) clearCastlingRight(b, CASTLE_BLACK_LONG);
+  } else {
+    if (from == 63 || from == 60) clearCastlingRight(b, CASTLE_BLACK_SHORT);
+    if (from == 56 || from == 60) clearCastlingRight(b, CASTLE_BLACK_LONG);
+    if (to == 7) clearCastlingRight(b, CASTLE_WHITE_SHORT);
+    if (to == 0) clearCastlingRight(b, CASTLE_WHITE_LONG);
+  }
+}
+
+void recomputeSlider(Board& b, int sq) {
+  uint8_t code = b.squares[sq];
+  computeSliderAttacks(b, sq, code);
+  // A queen is in both pending sets; once recomputed it needs neither.
+  pendingRookLikes &= ~bitOf(sq);
+  pendingBishopLikes &= ~bitOf(sq);
+}
+
+}  // namespace
+
+Bitboard attacksOfPieceOn(const Board& board, int sq) {
+  uint8_t code = board.squares[sq];
+  if (isSliderCode(code)) return sliderSlot(board, code, board.listIndex[sq]);
+  return pieceAttacks[code][sq];
+}
+
+void computeSliderAttacks(Board& board, int sq, uint8_t code) {
+  Bitboard occupied = board.occupancy[WHITE] | board.occupancy[BLACK];
+  uint8_t kind = kindOf(code);
+  Bitboard attacks = 0;
+  if (kind == ROOK || kind == QUEEN) attacks |= rookLineAttacks(sq, occupied);
+  if (kind == BISHOP || kind == QUEEN) attacks |= diagonalAttacks(sq, occupied);
+  sliderSlot(board, code, board.listIndex[sq]) = attacks;
+}
+
+void refreshSlidersThrough(Board& board, int sq) {
+  // Rooks and queens are transparent here, so every one of them lined up behind another is
+  // reached; the same for bishops and queens on the diagonals.
+  Bitboard reached = rookLineAttacks(sq, occupiedNoRookQueen) & pendingRookLikes;
+  while (reached) {
+    int s = popLowestBit(reached);
+    if (pendingRookLikes & bitOf(s)) recomputeSlider(board, s);
+  }
+  reached = diagonalAttacks(sq, occupiedNoBishopQueen) & pendingBishopLikes;
+  while (reached) {
+    int s = popLowestBit(reached);
+    if (pendingBishopLikes & bitOf(s)) recomputeSlider(board, s);
+  }
+}
+
+void refreshAfterMove(int from, int to, Board& board) {
+  Bitboard occupied = board.occupancy[WHITE] | board.occupancy[BLACK];
+  Bitboard queens = board.pieceBitboards[WHITE_QUEEN] | board.pieceBitboards[BLACK_QUEEN];
+  pendingRookLikes = board.pieceBitboards[WHITE_ROOK] | board.pieceBitboards[BLACK_ROOK] | queens;
+  pendingBishopLikes =
+      board.pieceBitboards[WHITE_BISHOP] | board.pieceBitboards[BLACK_BISHOP] | queens;
+  occupiedNoRookQueen = occupied & ~pendingRookLikes;
+  occupiedNoBishopQueen = occupied & ~pendingBishopLikes;
+  refreshSlidersThrough(board, from);
+  refreshSlidersThrough(board, to);
+}
+
+void computeAttackSummaries(const Board& board, PlyState& state) {
+  Bitboard whitePawns = board.pieceBitboards[WHITE_PAWN];
+  Bitboard blackPawns = board.pieceBitboards[BLACK_PAWN];
+  constexpr Bitboard FILE_A = 0x0101010101010101ULL, FILE_H = FILE_A << 7;
+  state.pawnAttacks[WHITE] = ((whitePawns & ~FILE_A) << 7) | ((whitePawns & ~FILE_H) << 9);
+  state.pawnAttacks[BLACK] = ((blackPawns & ~FILE_A) >> 9) | ((blackPawns & ~FILE_H) >> 7);
+  for (int side = WHITE; side <= BLACK; ++side) {
+    uint8_t knight = codeFor(side, KNIGHT);
+    Bitboard knights = 0;
+    for (int i = 0; i < board.pieceCount[knight]; ++i)
+      knights |= pieceAttacks[knight][board.pieceList[knight][i]];
+    Bitboard sliders[3] = {0, 0, 0};
+    for (int kind = BISHOP; kind <= QUEEN; ++kind) {
+      uint8_t code = codeFor(side, uint8_t(kind));
+      const Bitboard* slots = board.sliderAttacks[sliderGroup(code)];
+      for (int i = 0; i < board.pieceCount[code]; ++i) sliders[kind - BISHOP] |= slots[i];
+    }
+    state.knightAttacks[side] = knights;
+    state.bishopAttacks[side] = sliders[0];
+    state.rookAttacks[side] = sliders[1];
+    state.queenAttacks[side] = sliders[2];
+    state.attacksMinorRook[side] = state.pawnAttacks[side] | knights | sliders[0] | sliders[1];
+    state.attacksNoKing[side] = state.attacksMinorRook[side] | sliders[2];
+    uint8_t king = codeFor(side, KING);
+    state.attacksAll[side] = state.attacksNoKing[side] |
+                             (board.kingSquare[side] < 64 ? pieceAttacks[king][board.kingSquare[side]] : 0);
+  }
+}
+
+void makeMove(Move move, const Board& parent, Board& child, const PlyState& parentState,
+              PlyState& childState, int ply) {
+  const int from = move.from, to = move.to;
+  const int side = parentState.side;
+  const uint8_t mover = parent.squares[from];
+  const uint8_t captured = parent.squares[to];
+
+  // 1-2. Save the origin entry; copy the board; reset the child state.
+  savedOrigin[ply] = originOf[to];
+  child = parent;
+  childState.captured = captured;
+  childState.staticEval = NO_EVAL;
+  childState.halfmoveClock = uint8_t(parentState.halfmoveClock + 1);
+  childState.epSquare = NO_SQUARE;
+  childState.plyCount = uint8_t(parentState.plyCount + 1);
+  childState.evalScratch = SCRATCH_UNSET;
+  childState.threatSquare = NO_SQUARE;
+
+  // 3. The old en-passant chance is gone.
+  if (parentState.epSquare != NO_SQUARE) child.key ^= epKey[parentState.epSquare];
+
+  // 4. Castling rights.
+  updateCastlingRights(child, side, from, to);
+
+  // 5. Could the move give check?
+  const int enemyKing = parent.kingSquare[side ^ 1];
+  childState.checkState = (lineHint[enemyKing][from] | lineHint[enemyKing][to]) ? 2 : 0;
+
+  // 6. Capture.
+  if (captured != EMPTY) {
+    childState.halfmoveClock = 0;
+    removePiece(child, to, captured);
+    childState.captureRun = uint8_t(parentState.captureRun + 1);
+  } else {
+    childState.captureRun = 0;
+  }
+
+  // 7. Pawn moves reset the clock; kings track their square.
+  const uint8_t moverKind = kindOf(mover);
+  if (moverKind == PAWN) childState.halfmoveClock = 0;
+  if (moverKind == KING) child.kingSquare[side] = uint8_t(to);
+
+  // 8. The move itself.
+  int enPassantVictim = NO_SQUARE;
+  if (!isPromotionKind(move.kind)) {
+    shiftPiece(child, from, to, mover);
+    originOf[to] = uint8_t(from);
+    if (moverKind == PAWN) {
+      if (to - from == 16 || from - to == 16) {
+        childState.epSquare = uint8_t(to);
+        child.key ^= epKey[to];
+      } else if (fileOf(from) != fileOf(to) && captured == EMPTY) {
+        enPassantVictim = side == WHITE ? to - 8 : to + 8;
+        removePiece(child, enPassantVictim, parent.squares[enPassantVictim]);
+        if (lineHint[enemyKing][enPassantVictim]) childState.checkState = 2;
+      }
+    } else if (move.kind == CASTLE_SHORT || move.kind == CASTLE_LONG) {
+      int rookFrom = move.kind == CASTLE_SHORT ? to + 1 : to - 2;
+      int rookTo = move.kind == CASTLE_SHORT ? to - 1 : to + 1;
+      shiftPiece(child, rookFrom, rookTo, codeFor(side, ROOK));
+      originOf[rookTo] = uint8_t(rookFrom);
+      if (lineHint[enemyKing][rookTo]) childState.checkState = 2;
+    }
+  } else {
+    removePiece(child, from, mover);
+    addPiece(child, to, codeFor(side, promotionPieceKind(move.kind)));
+    originOf[to] = NO_SQUARE;
+  }
+
+  // 9. Side to move.
+  child.key ^= sideKey[side] ^ sideKey[side ^ 1];
+  childState.side = uint8_t(side ^ 1);
+
+  // 10. Slider attack sets through every changed square.
+  refreshAfterMove(from, to, child);
+  if (enPassantVictim != NO_SQUARE) refreshSlidersThrough(child, enPassantVictim);
+  if (isPromotionKind(move.kind) && move.kind != PROMOTE_KNIGHT)
+    computeSliderAttacks(child, to, child.squares[to]);
+
+  // 11-12. Attack summaries and what the mover now attacks.
+  computeAttackSummaries(child, childState);
+  const uint8_t now = child.squares[to];
+  childState.lastMoverAttacks = attacksOfPieceOn(child, to);
+  childState.lastMoverValue = ExchangeValue[now];
+  childState.lastFrom = uint8_t(from);
+  childState.lastTo = uint8_t(to);
+
+  // 13. Warm the cache line the search will probe next.
+  ttPrefetch(child.key);
+}
+
+void makeNullMove(const Board& parent, Board& child, const PlyState& parentState,
+                  PlyState& childState) {
+  child = parent;
+  childState = parentState;
+  childState.captured = EMPTY;
+  childState.staticEval = NO_EVAL;
+  childState.plyCount = 0;
+  childState.captureRun = 0;
+  childState.epSquare = NO_SQUARE;
+  childState.halfmoveClock = uint8_t(parentState.halfmoveClock + 1);
+  if (parentState.epSquare != NO_SQUARE) child.key ^= epKey[parentState.epSquare];
+  child.key ^= sideKey[parentState.side] ^ sideKey[parentState.side ^ 1];
+  childState.side = uint8_t(parentState.side ^ 1);
+  childState.lastMoverAttacks = 0;
+  childState.lastMoverValue = 0;
+  childState.lastFrom = NO_SQUARE;
+  childState.lastTo = NO_SQUARE;
+  childState.threatSquare = NO_SQUARE;
+}
+
+void makeExchangeMove(Move move, const Board& board, const PlyState& state,
+                      PlyState& scratchState) {
+  // Only the mailbox, lists, counts, signatures, bitboards and slider sets matter to the
+  // exchange evaluation; the key and the evaluation sums may be touched but are never read.
+  const int from = move.from, to = move.to;
+  const int side = state.side;
+  const uint8_t mover = board.squares[from];
+  const uint8_t captured = board.squares[to];
+  exchangeBoard = board;
+  if (captured != EMPTY) removePiece(exchangeBoard, to, captured);
+  if (isPromotionKind(move.kind)) {
+    removePiece(exchangeBoard, from, mover);
+    addPiece(exchangeBoard, to, codeFor(side, promotionPieceKind(move.kind)));
+  } else {
+    shiftPiece(exchangeBoard, from, to, mover);
+    if (kindOf(mover) == PAWN && fileOf(from) != fileOf(to) && captured == EMPTY) {
+      int victim = side == WHITE ? to - 8 : to + 8;
+      removePiece(exchangeBoard, victim, board.squares[victim]);
+    } else if (move.kind == CASTLE_SHORT || move.kind == CASTLE_LONG) {
+      int rookFrom = move.kind == CASTLE_SHORT ? to + 1 : to - 2;
+      int rookTo = move.kind == CASTLE_SHORT ? to - 1 : to + 1;
+      shiftPiece(exchangeBoard, rookFrom, rookTo, codeFor(side, ROOK));
+    }
+    if (kindOf(mover) == KING) exchangeBoard.kingSquare[side] = uint8_t(to);
+  }
+  scratchState = state;
+  scratchState.evalScratch = SCRATCH_UNSET;
+  scratchState.side = uint8_t(side ^ 1);
+  refreshAfterMove(from, to, exchangeBoard);
+  if (isPromotionKind(move.kind) && move.kind != PROMOTE_KNIGHT)
+    computeSliderAttacks(exchangeBoard, to, exchangeBoard.squares[to]);
+}

@@ -1,0 +1,23 @@
+// The move-list cache: one block of fixed entries, replaced whole when the hash tables are rebuilt.
+#include "board/movecache.h"
+
+#include <cstdlib>
+#include <cstring>
+
+static_assert(sizeof(MoveCacheEntry) * MOVE_CACHE_ENTRIES == 4194304,
+              "the move-list cache is 4 MB of 8192 entries");
+
+constexpr size_t MOVE_CACHE_ALIGNMENT = 64;
+
+// Owned by this file; read and filled by generateMoves.
+MoveCacheEntry* moveListCache = nullptr;
+
+bool allocateMoveListCache() {
+  const size_t bytes = sizeof(MoveCacheEntry) * MOVE_CACHE_ENTRIES;
+  void* block = std::aligned_alloc(MOVE_CACHE_ALIGNMENT, bytes);
+  if (block == nullptr) return false;  // the old block, if any, stays in service
+  std::memset(block, 0, bytes);
+  std::free(moveListCache);
+  moveListCache = static_cast<MoveCacheEntry*>(block);
+  return true;
+}

@@ -1,0 +1,11 @@
+// The engine's spine: start-up in a fixed order, then the main loop that alternates between
+// polling the input and running the search that a "go" made pending.
+#pragma once
+
+// Brings every subsystem into its initial state, sets the start position and runs the main loop.
+// Returns after "quit", or when standard input has ended and no search is left to finish.
+void runEngine();
+
+// The start-up sequence alone (everything runEngine does before its loop); tools and tests that
+// drive the engine in-process call it once.
+void initEngine();

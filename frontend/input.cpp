@@ -1,0 +1,145 @@
+// Non-blocking line input over standard input. poll(2) tells whether bytes wait; read(2) moves
+// them into our own buffer, so no stdio buffer can hide a waiting line from the test. Lines have
+// no fixed length limit up to MAX_LINE_BYTES; a longer line is dropped whole with a message.
+#include "frontend/input.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "frontend/commands.h"
+#include "frontend/engine_state.h"
+
+namespace {
+
+// Far above any real command (a "position" line with ten thousand moves is about 50 KB), small
+// enough that a runaway sender cannot exhaust memory.
+constexpr size_t MAX_LINE_BYTES = size_t(16) << 20;
+constexpr size_t READ_CHUNK = 65536;
+
+std::string pending;           // bytes read but not yet handed out as lines
+size_t scanned = 0;            // bytes of `pending` already known to hold no newline
+size_t tailStart = 0;          // where the unfinished last line of `pending` begins
+bool discardingLine = false;   // inside an over-long line: drop bytes up to its newline
+size_t discardedBytes = 0;
+
+bool haveWholeLine() {
+  if (pending.find('\n', scanned) != std::string::npos) return true;
+  scanned = pending.size();
+  return inputClosed && !pending.empty();  // a last line without its newline
+}
+
+// Appends bytes that arrived to `pending`, dropping those of an over-long line.
+void takeBytes(const char* bytes, size_t n) {
+  while (n > 0) {
+    if (discardingLine) {
+      const char* newline = static_cast<const char*>(std::memchr(bytes, '\n', n));
+      size_t upTo = newline ? size_t(newline - bytes) + 1 : n;
+      discardedBytes += upTo;
+      bytes += upTo;
+      n -= upTo;
+      if (newline) {
+        discardingLine = false;
+        emitLine("info string input line of %zu bytes is too long (limit %zu), ignored\n",
+                 discardedBytes - 1, MAX_LINE_BYTES);
+      }
+      continue;
+    }
+    const void* lastNewline = memrchr(bytes, '\n', n);
+    if (lastNewline) tailStart = pending.size() + size_t(static_cast<const char*>(lastNewline) - bytes) + 1;
+    pending.append(bytes, n);
+    n = 0;
+    // Only the unfinished last line can be too long; whole lines before it stay.
+    if (pending.size() - tailStart > MAX_LINE_BYTES) {
+      discardedBytes = pending.size() - tailStart;
+      discardingLine = true;
+      pending.erase(tailStart);
+      scanned = pending.size();
+    }
+  }
+}
+
+// Reads whatever waits on standard input without blocking. Stops at the first whole line so a
+// fast sender cannot make one poll read without end.
+void fillFromInput() {
+  static std::vector<char> chunk(READ_CHUNK);
+  while (!inputClosed && !haveWholeLine()) {
+    pollfd request = {STDIN_FILENO, POLLIN, 0};
+    int ready = poll(&request, 1, 0);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return;
+    ssize_t got = read(STDIN_FILENO, chunk.data(), chunk.size());
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) return;
+    if (got <= 0) {
+      // End of input, or an input that can no longer be read: no more lines will come.
+      inputClosed = true;
+      if (discardingLine) {
+        discardingLine = false;
+        emitLine("info string input line of %zu bytes is too long (limit %zu), ignored\n",
+                 discardedBytes, MAX_LINE_BYTES);
+      }
+      return;
+    }
+    takeBytes(chunk.data(), size_t(got));
+  }
+}
+
+// Takes the next line out of `pending`, without its newline and without a trailing CR.
+std::vector<char> takeLine() {
+  size_t end = pending.find('\n');
+  size_t length = end == std::string::npos ? pending.size() : end;
+  size_t consumed = end == std::string::npos ? length : length + 1;
+  if (length > 0 && pending[length - 1] == '\r') --length;
+  // Room beyond the text: the interpreter may rewrite a short line in place.
+  std::vector<char> line(length + 32, '\0');
+  std::memcpy(line.data(), pending.data(), length);
+  pending.erase(0, consumed);
+  scanned = 0;
+  tailStart = tailStart > consumed ? tailStart - consumed : 0;
+  return line;
+}
+
+}  // namespace
+
+void initConsoleInput() {
+  // Every output line must leave at once, also when standard output is a pipe.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  // An interface that closes its end of our output must not kill the engine mid-line; the end
+  // of its input follows and ends the engine normally.
+  std::signal(SIGPIPE, SIG_IGN);
+  pending.clear();
+  scanned = 0;
+  tailStart = 0;
+  discardingLine = false;
+  inputClosed = false;
+  ticksPerPoll = 1;
+  timerTicks = 0;
+}
+
+bool inputAvailable() {
+  fillFromInput();
+  return haveWholeLine();
+}
+
+void pollInput() {
+  pollRequested = false;
+  if (searchMode != 0) {
+    if (timerTicks < ticksPerPoll) return;
+    timerTicks = 0;
+  }
+  if (!inputAvailable()) return;
+  // A search on the engine's own clock is ended by any input; the line stays waiting and is
+  // executed once the search has returned.
+  if (searchMode == 1) {
+    searchMode = 0;
+    return;
+  }
+  std::vector<char> line = takeLine();
+  executeCommand(line.data());
+}
