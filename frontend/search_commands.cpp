@@ -85,8 +85,9 @@ void commandSee(const char* line) {
 }
 
 void commandGo(char* line) {
-  // A "go" that arrives before the previous one was answered answers it first.
-  reportBestMove();
+  // A "go" after a search that ended unanswered answers it first. (The depth shortcuts parse
+  // their line twice; the second pass finds the new search pending and leaves it alone.)
+  if (searchMode == 0) reportBestMove();
   parseGo(line);
   bestMoveOwed = true;
 }
