@@ -50,7 +50,7 @@ void commandSetOption(const char* line) {
   char name[256] = "", value[256] = "";
   if (std::sscanf(line, "setoption name %255s value %255s", name, value) < 1) return;
   if (strcasecmp(name, "Hash") != 0) return;  // "Ponder" and the rest need nothing
-  uint64_t megabytes = leadingNumber(value, MAX_HASH_MB);
+  uint64_t megabytes = leadingNumber(value, uint64_t(1) << 40);
   if (megabytes == 0) megabytes = DEFAULT_HASH_MB;
   if ((megabytes & (megabytes - 1)) != 0) {
     emitLine("Not power of two\n");
