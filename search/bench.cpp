@@ -11,10 +11,9 @@
 #include "search/time_control.h"
 #include "search/tt.h"
 
-namespace {
-
 // Openings, middle games with either side to move, tactics, pawn and piece endings, positions in
 // check, promotions, en passant and castling rights.
+extern const char* const benchPositions[];
 const char* const benchPositions[] = {
     "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
     "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
@@ -49,9 +48,7 @@ const char* const benchPositions[] = {
     "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
     "r1bqkb1r/pppp1Qpp/2n2n2/4p3/2B1P3/8/PPPP1PPP/RNB1K1NR b KQkq - 0 4",
 };
-constexpr int BENCH_COUNT = int(sizeof benchPositions / sizeof benchPositions[0]);
-
-}  // namespace
+const int benchPositionCount = int(sizeof benchPositions / sizeof benchPositions[0]);
 
 int64_t runBench() {
   // What the bench overwrites and gives back.
@@ -68,7 +65,7 @@ int64_t runBench() {
 
   int64_t total = 0;
   const int64_t start = nowMs();
-  for (int i = 0; i < BENCH_COUNT; ++i) {
+  for (int i = 0; i < benchPositionCount; ++i) {
     if (!setPosition(gameBoards[0], gameStates[0], benchPositions[i])) continue;
     currentPly = 0;
     lastIrreversiblePly = 0;
@@ -83,7 +80,7 @@ int64_t runBench() {
     startSearch();
     searchMode = 0;
     total += nodeCount;
-    emitLine("Position %2d/%d: bestmove %s nodes %lli\n", i + 1, BENCH_COUNT,
+    emitLine("Position %2d/%d: bestmove %s nodes %lli\n", i + 1, benchPositionCount,
              isNoMove(rootBestMove) ? "0000" : moveText(rootBestMove).c_str(),
              (long long)nodeCount);
   }

@@ -4,7 +4,11 @@
 
 #include <cstdint>
 
-constexpr int BENCH_DEPTH = 9;
+constexpr int BENCH_DEPTH = 10;
+
+// The positions, as FEN texts.
+extern const char* const benchPositions[];
+extern const int benchPositionCount;
 
 // Runs the bench, prints one line per position, then "Nodes searched: N" and "Nodes/second: M".
 // Returns the node total. The game position and the go limits are restored afterwards; the hash
