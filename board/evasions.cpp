@@ -36,8 +36,7 @@ inline int64_t quietEvasionScore(uint8_t code, int to) {
   return history[code][to] - code + SCORE_EVASION_QUIET_BASE;
 }
 
-inline int64_t captureEvasionScore(const PlyState& state, uint8_t captured, uint8_t mover,
-                                   int to) {
+inline int64_t captureEvasionScore(const PlyState& state, uint8_t captured, uint8_t mover, int to) {
   return to == state.lastTo ? SCORE_RECAPTURE
                             : int64_t(ExchangeValue[captured]) - ExchangeValue[mover];
 }
@@ -45,8 +44,8 @@ inline int64_t captureEvasionScore(const PlyState& state, uint8_t captured, uint
 // Pawn moves in the order of the full generator, each kept only when it lands on `targets`;
 // an en-passant capture may also answer a check by removing the checking pawn.
 template <int Us>
-void addPawnEvasions(const Board& board, const PlyState& state, MoveWriter& out,
-                     Bitboard targets, int direction, int checker) {
+void addPawnEvasions(const Board& board, const PlyState& state, MoveWriter& out, Bitboard targets,
+                     int direction, int checker) {
   using G = PawnGeometry<Us>;
   const uint8_t pawn = codeFor(Us, PAWN);
   const Bitboard enemy = board.occupancy[Us ^ 1];
@@ -111,8 +110,8 @@ void addKingEvasions(const Board& board, const PlyState& state, MoveWriter& out,
     const int to = *n;
     if ((blocked >> to) & 1) continue;
     const uint8_t captured = board.squares[to];
-    const int64_t score = to == state.lastTo ? SCORE_RECAPTURE
-                                             : history[king][to] + ExchangeValue[captured];
+    const int64_t score =
+        to == state.lastTo ? SCORE_RECAPTURE : history[king][to] + ExchangeValue[captured];
     out.add(k, to, captured, MOVE_NORMAL, score);
   }
 }
@@ -121,7 +120,6 @@ void addKingEvasions(const Board& board, const PlyState& state, MoveWriter& out,
 
 void generateEvasions(const Board& board, PlyState& state, MoveList& list, int direction,
                       int checkerSquare, bool doubleCheck) {
-  resetTags(list);
   const int us = state.side;
   const int k = board.kingSquare[us];
   MoveWriter out(list);
@@ -136,5 +134,6 @@ void generateEvasions(const Board& board, PlyState& state, MoveList& list, int d
   }
   addKingEvasions(board, state, out, us);
   list.count = out.count;
+  resetTags(list);
   filterLegal(board, state, list.moves, list.count);
 }

@@ -56,8 +56,10 @@ int countAttackers(const Board& board, const SideCodes& attacker, int q, Bitboar
   // 1. Pawns.
   if (attacker.side == WHITE) {
     if (q > 15) {
-      if (file != 0 && board.squares[q - 9] == attacker.pawn && found(DIR_PAWN, q - 9)) return count;
-      if (file != 7 && board.squares[q - 7] == attacker.pawn && found(DIR_PAWN, q - 7)) return count;
+      if (file != 0 && board.squares[q - 9] == attacker.pawn && found(DIR_PAWN, q - 9))
+        return count;
+      if (file != 7 && board.squares[q - 7] == attacker.pawn && found(DIR_PAWN, q - 7))
+        return count;
     }
   } else if (q < 48) {
     if (file != 0 && board.squares[q + 7] == attacker.pawn && found(DIR_PAWN, q + 7)) return count;
@@ -118,25 +120,26 @@ bool kingMoveIsLegal(const Board& board, const SideCodes& enemy, Move move, Bitb
   return true;
 }
 
+inline bool isEnPassant(const Board& board, Move move) {
+  return kindOf(board.squares[move.from]) == PAWN && fileOf(move.from) != fileOf(move.to) &&
+         board.squares[move.to] == EMPTY;
+}
+
 // Any other move can only uncover a line onto the king through the squares it empties: the
 // from-square and, for en passant, the captured pawn's square. Every ray from the king through
 // one of them is walked on the board after the move.
-bool otherMoveIsLegal(const Board& board, int us, int k, Move move, Bitboard occupied,
-                      Bitboard enemyRooksQueens, Bitboard enemyBishopsQueens) {
+bool otherMoveIsLegal(const Board& board, const SideCodes& enemy, int k, Move move,
+                      Bitboard occupied) {
   Bitboard vacated = bitOf(move.from);
-  const uint8_t mover = board.squares[move.from];
-  if (kindOf(mover) == PAWN && fileOf(move.from) != fileOf(move.to) &&
-      board.squares[move.to] == EMPTY)
-    vacated |= bitOf(us == WHITE ? move.to - 8 : move.to + 8);
-
-  bool nearLine = lineHint[k][move.from] != 0 || lineHint[k][move.to] != 0;
-  for (Bitboard v = vacated; v && !nearLine;) nearLine = lineHint[k][popLowestBit(v)] != 0;
-  if (!nearLine) return true;
+  if (isEnPassant(board, move)) vacated |= bitOf(enemy.side == BLACK ? move.to - 8 : move.to + 8);
 
   const Bitboard toBit = bitOf(move.to);
   const Bitboard after = (occupied & ~vacated) | toBit;
-  const Bitboard rooksQueens = enemyRooksQueens & ~toBit;  // a captured slider checks no more
-  const Bitboard bishopsQueens = enemyBishopsQueens & ~toBit;
+  // A captured slider checks no more.
+  const Bitboard rooksQueens =
+      (board.pieceBitboards[enemy.rook] | board.pieceBitboards[enemy.queen]) & ~toBit;
+  const Bitboard bishopsQueens =
+      (board.pieceBitboards[enemy.bishop] | board.pieceBitboards[enemy.queen]) & ~toBit;
   int hit;
   if ((rookRays[k] & vacated) && (rookRays[k] & rooksQueens)) {
     for (const RayView& ray : ROOK_RAYS_CHECK_ORDER)
@@ -147,6 +150,41 @@ bool otherMoveIsLegal(const Board& board, int us, int k, Move move, Bitboard occ
       if ((ray.masks[k] & vacated) && rayHits(ray, k, after, bishopsQueens, hit)) return false;
   }
   return true;
+}
+
+// The squares from which a move could uncover a line onto the king: the king's rays that hold
+// an enemy slider able to move along them. Any other piece (not the king) moves freely.
+inline Bitboard exposedLines(const Board& board, const SideCodes& enemy, int k) {
+  const Bitboard rooksQueens =
+      board.pieceBitboards[enemy.rook] | board.pieceBitboards[enemy.queen];
+  const Bitboard bishopsQueens =
+      board.pieceBitboards[enemy.bishop] | board.pieceBitboards[enemy.queen];
+  Bitboard lines = 0;
+  if (rookRays[k] & rooksQueens) {
+    for (const RayView& ray : ROOK_RAYS_CHECK_ORDER)
+      if (ray.masks[k] & rooksQueens) lines |= ray.masks[k];
+  }
+  if (bishopRays[k] & bishopsQueens) {
+    for (const RayView& ray : BISHOP_RAYS_CHECK_ORDER)
+      if (ray.masks[k] & bishopsQueens) lines |= ray.masks[k];
+  }
+  return lines;
+}
+
+// Most moves are cleared at once: a non-king move from a square off every exposed line cannot
+// uncover a check. En passant also empties the captured pawn's square, so it always takes the
+// full test.
+inline bool clearlyLegal(const Board& board, const PlyState& state, Bitboard exposed, int k,
+                         Move move) {
+  if (move.from == k || ((exposed >> move.from) & 1) != 0) return false;
+  return state.epSquare == NO_SQUARE || !isEnPassant(board, move);
+}
+
+__attribute__((noinline)) bool fullLegalityTest(const Board& board, const SideCodes& enemy, int k,
+                                                Move move) {
+  const Bitboard occupied = board.occupancy[WHITE] | board.occupancy[BLACK];
+  return move.from == k ? kingMoveIsLegal(board, enemy, move, occupied)
+                        : otherMoveIsLegal(board, enemy, k, move, occupied);
 }
 
 }  // namespace
@@ -164,17 +202,9 @@ void filterLegal(const Board& board, const PlyState& state, Move* first, int n) 
   const int k = board.kingSquare[us];
   if (k >= 64) return;  // no king to protect
   const SideCodes& enemy = us == WHITE ? blackCodes : whiteCodes;
-  const Bitboard occupied = board.occupancy[WHITE] | board.occupancy[BLACK];
-  const Bitboard enemyRooksQueens =
-      board.pieceBitboards[enemy.rook] | board.pieceBitboards[enemy.queen];
-  const Bitboard enemyBishopsQueens =
-      board.pieceBitboards[enemy.bishop] | board.pieceBitboards[enemy.queen];
+  const Bitboard exposed = exposedLines(board, enemy, k);
   for (Move* m = first; m != first + n; ++m) {
-    if (isNoMove(*m)) continue;
-    const bool legal =
-        m->from == k ? kingMoveIsLegal(board, enemy, *m, occupied)
-                     : otherMoveIsLegal(board, us, k, *m, occupied, enemyRooksQueens,
-                                        enemyBishopsQueens);
-    if (!legal) m->from = NO_SQUARE;
+    if (isNoMove(*m) || clearlyLegal(board, state, exposed, k, *m)) continue;
+    if (!fullLegalityTest(board, enemy, k, *m)) m->from = NO_SQUARE;
   }
 }

@@ -8,6 +8,7 @@
 
 #include "board/bitops.h"
 #include "board/keys.h"
+#include "board/movecache.h"
 #include "board/tables.h"
 #include "eval/derived.h"
 #include "search/tt.h"
@@ -300,8 +301,10 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
   childState.lastFrom = uint8_t(from);
   childState.lastTo = uint8_t(to);
 
-  // 13. Warm the cache line the search will probe next.
+  // 13. Warm the cache lines the search and the generator will probe next.
   ttPrefetch(child.key);
+  if (moveListCache)
+    __builtin_prefetch(&moveListCache[uint32_t(child.key) & (MOVE_CACHE_ENTRIES - 1)].key);
 }
 
 void makeNullMove(const Board& parent, Board& child, const PlyState& parentState,

@@ -11,6 +11,7 @@ constexpr size_t MOVE_CACHE_ALIGNMENT = 64;
 
 // Owned by this file; read and filled by generateMoves.
 MoveCacheEntry* moveListCache = nullptr;
+bool moveListCacheFilled = false;
 
 bool allocateMoveListCache() {
   const size_t bytes = sizeof(MoveCacheEntry) * MOVE_CACHE_ENTRIES;
@@ -18,6 +19,7 @@ bool allocateMoveListCache() {
   if (block == nullptr) return false;  // the old block, if any, stays in service
   std::memset(block, 0, bytes);
   std::free(moveListCache);
+  moveListCacheFilled = false;
   moveListCache = static_cast<MoveCacheEntry*>(block);
   return true;
 }

@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr int CACHE_MAX_DEPTH = 4;   // lists are stored only in the first iterations ...
-constexpr int CACHE_MAX_PLY = 4;     // ... near the root ...
-constexpr int CACHE_MAX_COUNT = 122; // ... and only when they fit the entry
+constexpr int CACHE_MAX_DEPTH = 4;    // lists are stored only in the first iterations ...
+constexpr int CACHE_MAX_PLY = 4;      // ... near the root ...
+constexpr int CACHE_MAX_COUNT = 122;  // ... and only when they fit the entry
 constexpr int64_t SCORE_CASTLE_SHORT = 45, SCORE_CASTLE_LONG = 44;
 constexpr int32_t KING_STEP_MATERIAL = 2000;  // with more material than this a king step costs 5
 constexpr int64_t KING_STEP_PENALTY = 5;
@@ -93,8 +93,8 @@ void addPieceMoves(const Board& board, const PlyState& state, MoveWriter& out,
   for (int i = 0; i < board.pieceCount[code]; ++i) {
     const int s = board.pieceList[code][i];
     const int64_t bonus = threat.bonusFor(code, s);
-    Bitboard attacks = (kind == KNIGHT || kind == KING) ? pieceAttacks[code][s]
-                                                        : sliderSlot(board, code, i);
+    Bitboard attacks =
+        (kind == KNIGHT || kind == KING) ? pieceAttacks[code][s] : sliderSlot(board, code, i);
     attacks &= targets;
     while (attacks) {
       const int to = popLowestBit(attacks);
@@ -150,7 +150,7 @@ void addCastling(const Board& board, MoveWriter& out, int us) {
 }
 
 MoveCacheEntry* cacheEntryFor(uint64_t key) {
-  if (moveListCache == nullptr) return nullptr;
+  if (moveListCache == nullptr || !moveListCacheFilled) return nullptr;
   return &moveListCache[uint32_t(key) & (MOVE_CACHE_ENTRIES - 1)];
 }
 
@@ -182,8 +182,9 @@ bool probeMoveCache(const Board& board, PlyState& state, MoveList& list) {
 void storeMoveCache(const Board& board, const PlyState& state, const MoveList& list, int ply) {
   if (iterationDepth >= CACHE_MAX_DEPTH || ply >= CACHE_MAX_PLY || list.count >= CACHE_MAX_COUNT)
     return;
-  MoveCacheEntry* entry = cacheEntryFor(board.key);
-  if (entry == nullptr) return;
+  if (moveListCache == nullptr) return;
+  moveListCacheFilled = true;
+  MoveCacheEntry* entry = &moveListCache[uint32_t(board.key) & (MOVE_CACHE_ENTRIES - 1)];
   std::memcpy(entry->moves, list.moves, sizeof(Move) * list.count);
   entry->count = uint16_t(list.count);
   entry->key = board.key;
@@ -193,8 +194,10 @@ void storeMoveCache(const Board& board, const PlyState& state, const MoveList& l
 }  // namespace
 
 void generateMoves(const Board& board, PlyState& state, MoveList& list, int ply) {
-  resetTags(list);
-  if (probeMoveCache(board, state, list)) return;
+  if (probeMoveCache(board, state, list)) {
+    resetTags(list);
+    return;
+  }
 
   const int us = state.side;
   MoveWriter out(list);
@@ -210,12 +213,12 @@ void generateMoves(const Board& board, PlyState& state, MoveList& list, int ply)
   addCastling(board, out, us);
 
   list.count = out.count;
+  resetTags(list);
   state.threatSquare = threat.square;
   storeMoveCache(board, state, list, ply);
 }
 
 void generateCaptures(const Board& board, PlyState& state, MoveList& list, int /*ply*/) {
-  resetTags(list);
   const int us = state.side;
   MoveWriter out(list);
   ThreatTracker threat(state);
@@ -227,6 +230,7 @@ void generateCaptures(const Board& board, PlyState& state, MoveList& list, int /
   for (uint8_t kind = KNIGHT; kind <= KING; ++kind)
     addPieceMoves(board, state, out, threat, codeFor(us, kind), enemy);
   list.count = out.count;
+  resetTags(list);
   state.threatSquare = threat.square;
 }
 

@@ -6,7 +6,9 @@
 void generateMoves(const Board& board, PlyState& state, MoveList& list, int ply);
 void generateCaptures(const Board& board, PlyState& state, MoveList& list, int ply);
 // Counts (up to 2, or up to 1 when countBoth is 0) the pieces of `attacker` that attack `sq`.
-// For every non-king attacker found it writes the direction code (1..10) and its square.
+// For every non-king attacker found it writes the direction code (1..10) and its square. The
+// attacker's record alone decides the pawn directions and pieces examined, so the test works
+// whichever side is to move in `state`.
 int findCheckers(const Board& board, const PlyState& state, const SideCodes& attacker, int sq,
                  int countBoth, int& direction, int& checkerSquare);
 void generateEvasions(const Board& board, PlyState& state, MoveList& list, int direction,
@@ -19,11 +21,13 @@ void filterLegal(const Board& board, const PlyState& state, Move* first, int n);
 inline bool kingAttacked(const Board& board, const PlyState& state);
 
 // Generates the moves of a node by the shared calling protocol: evasions when in check (the list
-// is then already legal), otherwise pseudo-legal moves. Returns true for an evasion list.
+// is then already legal), otherwise pseudo-legal moves. Returns true for an evasion list;
+// `checkers`, when given, receives the number of checking pieces (0, 1 or 2).
 bool generateNodeMoves(const Board& board, PlyState& state, MoveList& list, int ply,
                        int* checkers = nullptr);
 
-// All legal moves of a position, for the protocol and tools (not for the search).
+// All legal moves of a position, for the protocol and tools (not for the search): struck-out
+// moves are removed and the rest keep their order and scores. Returns the count.
 int legalMoves(const Board& board, PlyState& state, MoveList& list);
 
 inline bool kingAttacked(const Board& board, const PlyState& state) {

@@ -6,14 +6,17 @@
 
 #include "board/types.h"
 
-// Every generator call first marks all entries as not yet staged by the search.
+// Every generator call marks its moves as not yet staged by the search. Only the written part
+// of the list is marked: nothing reads a tag beyond the count.
 constexpr uint8_t TAG_UNSTAGED = 6;
 
 // Scores of the four promotions of one pawn move, in writing order: queen, rook, knight, bishop.
 constexpr int64_t PROMOTION_SCORES[4] = {60, 41, 40, 39};
 constexpr int64_t SCORE_RECAPTURE = 1100;  // any capture onto the square the opponent just used
 
-inline void resetTags(MoveList& list) { std::memset(list.tags, TAG_UNSTAGED, sizeof list.tags); }
+inline void resetTags(MoveList& list) {
+  std::memset(list.tags, TAG_UNSTAGED, size_t(list.count));
+}
 
 // The write cursor of one generator call. A full list takes no more moves: real positions stay
 // far below the capacity, this only keeps absurd set-ups from writing past the arrays.

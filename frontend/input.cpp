@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -51,8 +50,8 @@ void takeBytes(const char* bytes, size_t n) {
       }
       continue;
     }
-    const void* lastNewline = memrchr(bytes, '\n', n);
-    if (lastNewline) tailStart = pending.size() + size_t(static_cast<const char*>(lastNewline) - bytes) + 1;
+    const char* lastNewline = static_cast<const char*>(memrchr(bytes, '\n', n));
+    if (lastNewline) tailStart = pending.size() + size_t(lastNewline - bytes) + 1;
     pending.append(bytes, n);
     n = 0;
     // Only the unfinished last line can be too long; whole lines before it stay.
@@ -108,8 +107,6 @@ std::vector<char> takeLine() {
 }  // namespace
 
 void initConsoleInput() {
-  // Every output line must leave at once, also when standard output is a pipe.
-  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   // An interface that closes its end of our output must not kill the engine mid-line; the end
   // of its input follows and ends the engine normally.
   std::signal(SIGPIPE, SIG_IGN);

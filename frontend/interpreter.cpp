@@ -1,7 +1,6 @@
 // The command interpreter: one input line is tested against every command word in a fixed order
 // and each matching handler runs. Also the handlers of the protocol basics and of the developer
 // commands that print or count ("perft", "divide", "taulell", "evalpeces", "evalpecesf").
-#include <cerrno>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -47,10 +46,9 @@ bool startsWith(const char* line, const char* word) {
 bool readCountDepth(const char* line, size_t wordLength, const char* command, int& depth) {
   const char* text = line + wordLength;
   while (*text == ' ' || *text == '\t') ++text;
-  errno = 0;
-  long long value = std::strtoll(text, nullptr, 10);
-  if (value < 0 && errno == 0) value = 0;
-  if (errno == ERANGE || value > MAX_PERFT_DEPTH) {
+  long long value = std::strtoll(text, nullptr, 10);  // saturates on overflow
+  if (value < 0) value = 0;
+  if (value > MAX_PERFT_DEPTH) {
     emitLine("info string %s depth too deep (at most %d)\n", command, MAX_PERFT_DEPTH);
     return false;
   }

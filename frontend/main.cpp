@@ -1,10 +1,14 @@
 // Entry point: the banner, the one command-line option, then the engine.
+#include <cstdio>
 #include <cstring>
 
 #include "frontend/engine.h"
 #include "frontend/engine_state.h"
 
 int main(int argc, char** argv) {
+  // Every output line must leave at once, also when standard output is a pipe. The stream's mode
+  // can only be chosen before its first output.
+  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
   emitLine("Corvanel %s by Ferrolan\n", versionString);
 
   // "-av <file>" loads an evaluation parameter file; any other command line is ignored.

@@ -160,6 +160,12 @@ class EngineProcess {
     input_ = -1;
   }
 
+  // Stops reading the engine's output, as an interface that goes away abruptly does.
+  void closeOutput() {
+    if (output_ >= 0) close(output_);
+    output_ = -1;
+  }
+
   // The exit code, or nothing if the engine is still running when the time runs out (or was
   // ended by a signal: then -signal number).
   std::optional<int> waitForExit(int timeoutMs = DEFAULT_TIMEOUT_MS) {

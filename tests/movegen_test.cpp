@@ -1,5 +1,7 @@
 // Move generation: order and scores of the lists, castling and en-passant legality, evasions,
 // the move-list cache, and a brute-force comparison of the legal move sets over many positions.
+#include "board/movegen.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "board/makemove.h"
-#include "board/movegen.h"
 #include "board/movetext.h"
 #include "search/counters.h"
 #include "tests/test_support.h"
@@ -73,17 +74,17 @@ bool attackedBy(const Board& board, const PlyState& state, int side, int sq) {
 TEST_F(MovegenTest, StartPositionPawnsDoublePushFirstThenKnights) {
   setFen(START_FEN);
   generateMoves(board, state, list, 0);
-  const std::vector<std::string> expected = {
-      "a2a4", "a2a3", "b2b4", "b2b3", "c2c4", "c2c3", "d2d4", "d2d3", "e2e4", "e2e3",
-      "f2f4", "f2f3", "g2g4", "g2g3", "h2h4", "h2h3", "b1a3", "b1c3", "g1f3", "g1h3"};
+  const std::vector<std::string> expected = {"a2a4", "a2a3", "b2b4", "b2b3", "c2c4", "c2c3", "d2d4",
+                                             "d2d3", "e2e4", "e2e3", "f2f4", "f2f3", "g2g4", "g2g3",
+                                             "h2h4", "h2h3", "b1a3", "b1c3", "g1f3", "g1h3"};
   EXPECT_EQ(listTexts(list), expected);
-  for (int i = 0; i < MAX_LIST_MOVES; ++i) ASSERT_EQ(list.tags[i], 6) << i;
+  for (int i = 0; i < list.count; ++i) ASSERT_EQ(list.tags[i], 6) << i;
   EXPECT_EQ(state.threatSquare, NO_SQUARE);
 }
 
 TEST_F(MovegenTest, QuietScoresFollowHistory) {
   setFen(START_FEN);
-  history[WHITE_PAWN][28] = 17;   // e4
+  history[WHITE_PAWN][28] = 17;    // e4
   history[WHITE_KNIGHT][21] = -9;  // f3
   generateMoves(board, state, list, 0);
   EXPECT_EQ(scoreOf(list, "e2e4"), 17);
@@ -96,8 +97,9 @@ TEST_F(MovegenTest, PromotionsComeAsQuadruplesAlsoFromCaptureGeneration) {
   generateMoves(board, state, list, 0);
   const std::vector<std::string> moves = listTexts(list);
   ASSERT_GE(moves.size(), 8u);
-  EXPECT_EQ(std::vector<std::string>(moves.begin(), moves.begin() + 8), (std::vector<std::string>{"a7a8q", "a7a8r", "a7a8n", "a7a8b", "a7b8q",
-                                                 "a7b8r", "a7b8n", "a7b8b"}));
+  EXPECT_EQ(std::vector<std::string>(moves.begin(), moves.begin() + 8),
+            (std::vector<std::string>{"a7a8q", "a7a8r", "a7a8n", "a7a8b", "a7b8q", "a7b8r", "a7b8n",
+                                      "a7b8b"}));
   const int64_t scores[4] = {60, 41, 40, 39};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(list.scores[i], scores[i % 4]) << i;
 
@@ -251,19 +253,19 @@ TEST_F(MovegenTest, FindCheckersReportsDirectionAndSquare) {
   };
   // The white king on e4 is attacked from each direction in turn.
   const Case cases[] = {
-      {"7k/4r3/8/8/4K3/8/8/8 w - - 0 1", 1, 1, 52},   // north, e7
-      {"7k/8/8/8/4K3/8/8/4q3 w - - 0 1", 1, 2, 4},    // south, e1
-      {"7k/8/8/8/4K1r1/8/8/8 w - - 0 1", 1, 3, 30},   // east, g4
-      {"7k/8/8/8/q3K3/8/8/8 w - - 0 1", 1, 4, 24},    // west, a4
-      {"7k/7b/8/8/4K3/8/8/8 w - - 0 1", 1, 5, 55},    // north-east, h7
-      {"7k/8/2q5/8/4K3/8/8/8 w - - 0 1", 1, 6, 42},   // north-west, c6
-      {"7k/8/8/8/4K3/8/6b1/8 w - - 0 1", 1, 7, 14},   // south-east, g2
-      {"7k/8/8/8/4K3/8/8/1b6 w - - 0 1", 1, 8, 1},    // south-west, b1
-      {"7k/8/5n2/8/4K3/8/8/8 w - - 0 1", 1, 9, 45},   // knight f6
-      {"7k/8/8/3p4/4K3/8/8/8 w - - 0 1", 1, 10, 35},  // pawn d5
-      {"7k/4r3/4P3/8/4K3/8/8/8 w - - 0 1", 0, 0, NO_SQUARE},   // blocked
-      {"7k/8/8/8/4K3/8/3p4/8 w - - 0 1", 0, 0, NO_SQUARE},     // a pawn behind does not attack
-      {"7k/4r3/8/8/4K2b/8/8/4q3 w - - 0 1", 2, 0, 0},          // two, stops there
+      {"7k/4r3/8/8/4K3/8/8/8 w - - 0 1", 1, 1, 52},           // north, e7
+      {"7k/8/8/8/4K3/8/8/4q3 w - - 0 1", 1, 2, 4},            // south, e1
+      {"7k/8/8/8/4K1r1/8/8/8 w - - 0 1", 1, 3, 30},           // east, g4
+      {"7k/8/8/8/q3K3/8/8/8 w - - 0 1", 1, 4, 24},            // west, a4
+      {"7k/7b/8/8/4K3/8/8/8 w - - 0 1", 1, 5, 55},            // north-east, h7
+      {"7k/8/2q5/8/4K3/8/8/8 w - - 0 1", 1, 6, 42},           // north-west, c6
+      {"7k/8/8/8/4K3/8/6b1/8 w - - 0 1", 1, 7, 14},           // south-east, g2
+      {"7k/8/8/8/4K3/8/8/1b6 w - - 0 1", 1, 8, 1},            // south-west, b1
+      {"7k/8/5n2/8/4K3/8/8/8 w - - 0 1", 1, 9, 45},           // knight f6
+      {"7k/8/8/3p4/4K3/8/8/8 w - - 0 1", 1, 10, 35},          // pawn d5
+      {"7k/4r3/4P3/8/4K3/8/8/8 w - - 0 1", 0, 0, NO_SQUARE},  // blocked
+      {"7k/8/8/8/4K3/8/3p4/8 w - - 0 1", 0, 0, NO_SQUARE},    // a pawn behind does not attack
+      {"7k/4r3/8/8/4K2b/8/8/4q3 w - - 0 1", 2, 0, 0},         // two, stops there
   };
   for (const Case& c : cases) {
     setFen(c.fen);
@@ -347,14 +349,12 @@ TEST_F(MovegenTest, CacheHitGivesTheSameListRescored) {
 }
 
 TEST_F(MovegenTest, CacheAllocationIsAlignedZeroedAndReplacesTheBlock) {
-  MoveCacheEntry* before = moveListCache;
   moveListCache[5].key = 99;
   ASSERT_TRUE(allocateMoveListCache());
   EXPECT_NE(moveListCache, nullptr);
   EXPECT_EQ(reinterpret_cast<uintptr_t>(moveListCache) % 64, 0u);
   EXPECT_EQ(moveListCache[5].key, 0u);
   EXPECT_EQ(moveListCache[MOVE_CACHE_ENTRIES - 1].count, 0);
-  (void)before;  // released; must not be touched again
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -397,12 +397,10 @@ std::set<std::string> bruteForceLegal(const Board& board, PlyState& state, int p
   return legal;
 }
 
-void compareTree(const Board& board, PlyState& state, int ply, int depth,
-                 BruteForceStats& stats) {
+void compareTree(const Board& board, PlyState& state, int ply, int depth, BruteForceStats& stats) {
   stats.nodes++;
   const std::string where = boardToFen(board, state);
-  const bool reallyInCheck =
-      attackedBy(board, state, state.side ^ 1, board.kingSquare[state.side]);
+  const bool reallyInCheck = attackedBy(board, state, state.side ^ 1, board.kingSquare[state.side]);
 
   MoveList list;
   int checkers = 0;

@@ -86,6 +86,22 @@ TEST(ProtocolStartUp, EndOfInputEndsWithCodeZero) {
   EXPECT_EQ(engine->waitForExit(), 0);
 }
 
+TEST(ProtocolStartUp, NothingRunsAfterQuit) {
+  auto engine = startEngine();
+  ASSERT_TRUE(engine->writeRaw("quit\nisready\n"));
+  EXPECT_EQ(engine->waitForExit(), 0);
+  EXPECT_EQ(engine->readLine(), std::nullopt);
+}
+
+TEST(ProtocolStartUp, ClosedOutputDoesNotKillTheEngine) {
+  auto engine = startEngine();
+  engine->closeOutput();
+  ASSERT_TRUE(engine->send("uci"));
+  ASSERT_TRUE(engine->send("perft 3"));
+  engine->closeInput();
+  EXPECT_EQ(engine->waitForExit(), 0);
+}
+
 TEST(ProtocolStartUp, LastLineWithoutNewlineIsStillExecuted) {
   auto engine = startEngine();
   ASSERT_TRUE(engine->writeRaw("isready"));
@@ -156,6 +172,13 @@ TEST(ProtocolUci, SeveralLinesArrivingTogetherAreAllExecuted) {
   auto engine = startEngine();
   ASSERT_TRUE(engine->writeRaw("isready\nisready\nisready\n"));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(engine->readLine().value_or("<nothing>"), "readyok");
+}
+
+TEST(ProtocolUci, MissingTuningFileIsReported) {
+  auto engine = startEngine();
+  Lines answer = engine->command("juntarfit");
+  ASSERT_EQ(answer.size(), 1u);
+  EXPECT_NE(answer[0].find("valorsx12.txt1"), std::string::npos) << answer[0];
 }
 
 // ---- Input edge cases ----
