@@ -19,18 +19,8 @@ void commandMillora() {}
 void commandCalcvar() {}
 void commandProvred() {}
 void commandProvale() {}
-void commandEval() {}
 void commandPonderhit() {}
 
-EvalCacheEntry* evalCache = nullptr;
-bool allocateEvalCache() { return true; }
-
-// Material and piece-square sums only, until the full evaluation lands.
-int Evaluate(const Board& board, PlyState& state) {
-  int white = board.materialMg[WHITE] - board.materialMg[BLACK] + board.pstMg;
-  state.staticEval = state.side == WHITE ? white : -white;
-  return state.staticEval;
-}
 
 #include "frontend/timer.h"
 void createTimerThread() {}

@@ -5,7 +5,7 @@
 
 std::vector<PerftCase> loadPerftCases() {
   std::vector<PerftCase> cases;
-  std::ifstream in(std::string(CORVANEL_SOURCE_DIR) + "/../shared/data/perft_standard.txt");
+  std::ifstream in(std::string(CORVANEL_SOURCE_DIR) + "/tests/data/perft_standard.txt");
   std::string line;
   while (std::getline(in, line)) {
     size_t semi = line.find(';');
