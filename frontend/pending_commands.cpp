@@ -21,7 +21,6 @@ void commandProvred() {}
 void commandProvale() {}
 void commandPonderhit() {}
 
-
 #include "frontend/timer.h"
 void createTimerThread() {}
 void armTimer() {}
