@@ -13,27 +13,13 @@
 #include "search/iterate.h"
 #include "search/tt.h"
 
-void commandUciNewGame() {}
-void commandSetOption(const char*) {}
-void commandSee(const char*) {}
 void commandRecpar() {}
 void commandRands() {}
 void commandMillora() {}
 void commandCalcvar() {}
 void commandProvred() {}
 void commandProvale() {}
-void commandGo(char*) {}
 void commandPonderhit() {}
-void commandStop() {}
-void commandBench() {}
-
-void startSearch() { searchMode = 0; }
-
-void initHashTables() {
-  initKeys();
-  if (!allocateMoveListCache() || !allocateEvalCache()) std::exit(1);
-}
-
 
 #include "frontend/timer.h"
 void createTimerThread() {}

@@ -30,3 +30,31 @@ inline void ttPrefetch(uint64_t key) {
 // Draws the keys and allocates the three hash tables (transposition table of hashBytes, evaluation
 // cache, move-list cache). At start-up a failed allocation ends the process with code 1.
 void initHashTables();
+
+// ---- Search side of the table ----
+
+// Counter of searches; entries of the running search carry it in `age`.
+extern uint8_t generation;
+
+// A bucket is the four entries starting at a key's index; it may start at the last index, so the
+// table keeps this many entries behind the last one.
+constexpr uint32_t TT_BUCKET = 4;
+constexpr uint32_t TT_SPARE_ENTRIES = TT_BUCKET - 1;
+
+// The first entry of the key's bucket holding the key, or nullptr.
+TtEntry* ttProbe(uint64_t key);
+void ttStore(int value, int ply, int depth, uint64_t key, uint8_t bound, Move move, int evaluation);
+
+// Mate scores are kept relative to the node that stores them.
+int ttValueToStore(int value, int ply);
+int ttValueFromStore(int value, int ply);
+
+// "ucinewgame": empties the table, restarts the generation, invalidates the evaluation cache and
+// forgets killers and history.
+void clearForNewGame();
+// Empties all three tables without reallocating (bench and tests: a fresh start).
+void clearAllHashTables();
+// Replaces the three tables by empty ones of `bytes` for the transposition table. The new blocks
+// are obtained before the old ones are released; on failure the old tables stay and false is
+// returned.
+bool rebuildHashTables(uint64_t bytes);

@@ -1,0 +1,7 @@
+// Draws the search recognises at a node: bare minor material, the fifty-move rule and repetition
+// of a position of the search line or of the game line before the root.
+#pragma once
+
+#include "board/types.h"
+
+bool isDraw(const Board& board, const PlyState& state, int ply);
