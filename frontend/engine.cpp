@@ -43,7 +43,7 @@ void initEngine() {
 
 // One pass per millisecond while idle. A pending search runs to completion on this thread before
 // the next line is read, so a search ordered by "go" never starts inside the interpreter.
-static void mainLoop() {
+void mainLoop() {
   while (!quitRequested) {
     if (searchMode != 0) {
       startSearch();

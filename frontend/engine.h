@@ -9,3 +9,6 @@ void runEngine();
 // The start-up sequence alone (everything runEngine does before its loop); tools and tests that
 // drive the engine in-process call it once.
 void initEngine();
+
+// The main loop alone: polls input and runs pending searches until "quit" or the end of input.
+void mainLoop();

@@ -4,6 +4,8 @@
 
 #include "frontend/engine.h"
 #include "frontend/engine_state.h"
+#include "frontend/timer.h"
+#include "search/bench.h"
 
 int main(int argc, char** argv) {
   // Every output line must leave at once, also when standard output is a pipe. The stream's mode
@@ -15,6 +17,14 @@ int main(int argc, char** argv) {
   paramFileName.clear();
   if (argc == 3 && std::strcmp(argv[1], "-av") == 0) paramFileName = argv[2];
 
-  runEngine();
+  initEngine();
+  // "corvanel bench" (as the only argument) runs the regression bench and exits, as testers expect.
+  if (argc == 2 && std::strcmp(argv[1], "bench") == 0) {
+    runBench();
+    shutdownTimerThread();
+    return 0;
+  }
+  mainLoop();
+  shutdownTimerThread();
   return 0;
 }
