@@ -124,6 +124,13 @@ bool inputAvailable() {
   return haveWholeLine();
 }
 
+bool takeWaitingLine(std::string& line) {
+  if (!inputAvailable()) return false;
+  std::vector<char> text = takeLine();
+  line.assign(text.data());
+  return true;
+}
+
 void pollInput() {
   pollRequested = false;
   if (searchMode != 0) {
