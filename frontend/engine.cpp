@@ -51,8 +51,12 @@ void mainLoop() {
       continue;
     }
     // The interface has closed our input and every line it sent has been executed: nothing can
-    // ask for more work, and a search it ordered has already finished above.
-    if (inputClosed && !inputAvailable()) break;
+    // ask for more work, and a search it ordered has already finished above. An open-ended
+    // search that ended on its own still holds its answer, and no "stop" can come for it.
+    if (inputClosed && !inputAvailable()) {
+      reportBestMove();
+      break;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     pollInput();
   }

@@ -8,6 +8,7 @@
 #include "frontend/engine_state.h"
 
 GoLimits goLimits;
+bool goPonder = false;
 
 namespace {
 
@@ -54,11 +55,17 @@ void parseGo(const char* line) {
   GoLimits& g = goLimits;
   g.goFlags = 0;
   g.searchMoveCount = 0;
+  goPonder = false;
+  // A clock is never carried over: "wtime" with "binc" but no "winc" means no white increment,
+  // not the one of an earlier game.
+  g.time[WHITE] = g.time[BLACK] = 0;
+  g.increment[WHITE] = g.increment[BLACK] = 0;
   const char* at;
   if (std::strstr(line, "infinite")) g.goFlags |= GO_INFINITE;
   if (std::strstr(line, "ponder")) {
     g.goFlags |= GO_INFINITE;
     searchMode = 2;
+    goPonder = true;
   }
   // Restricting the root moves limits nothing by itself.
   if ((at = std::strstr(line, "searchmoves"))) readSearchMoves(at);

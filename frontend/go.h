@@ -28,6 +28,8 @@ struct GoLimits {
 };
 
 extern GoLimits goLimits;
+// The last "go" asked to ponder and no "ponderhit" has come for it. Main thread only.
+extern bool goPonder;
 
 // Fills goLimits from the line, clears stopSearch and sets searchMode (2 for "ponder", else 1).
 void parseGo(const char* line);

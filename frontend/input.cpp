@@ -14,6 +14,7 @@
 
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
+#include "frontend/go.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ namespace {
 constexpr size_t MAX_LINE_BYTES = size_t(16) << 20;
 constexpr size_t READ_CHUNK = 65536;
 
+// Set while the idle poll executes a line: a search running now was started by that command.
+bool executingLine = false;
 std::string pending;           // bytes read but not yet handed out as lines
 size_t scanned = 0;            // bytes of `pending` already known to hold no newline
 size_t tailStart = 0;          // where the unfinished last line of `pending` begins
@@ -104,6 +107,49 @@ std::vector<char> takeLine() {
   return line;
 }
 
+// The next line as takeLine would give it, left waiting.
+std::string peekLine() {
+  size_t end = pending.find('\n');
+  size_t length = end == std::string::npos ? pending.size() : end;
+  if (length > 0 && pending[length - 1] == '\r') --length;
+  return pending.substr(0, length);
+}
+
+// Lines that act on the running search, or that it answers and goes on: executed at once.
+bool runsInsideSearch(const std::string& line) {
+  return line == "isready" || line == "stop" || line == "ponderhit" || line == "quit";
+}
+
+// No limit of its own ends the search: only "stop" (or its input ending) can.
+bool searchIsOpenEnded() {
+  const uint8_t flags = goLimits.goFlags;
+  return (flags & GO_INFINITE) || !(flags & (GO_TIME | GO_INC | GO_MOVETIME | GO_DEPTH | GO_NODES));
+}
+
+// Any other line ends the search and waits: the search answers its "go" as it unwinds, and the
+// idle loop executes the line afterwards, so the answer always comes before what follows it.
+void pollDuringSearch() {
+  // A search that a command runs itself ("bench", the test suites) leaves the input to that
+  // command, which reads it between its own steps.
+  if (executingLine) return;
+  if (!inputAvailable()) {
+    // Nobody is left to send "stop": an open-ended search answers now; a search with a limit of
+    // its own finishes first.
+    if (inputClosed && searchIsOpenEnded()) {
+      searchMode = 0;
+      stopSearch = true;
+    }
+    return;
+  }
+  if (runsInsideSearch(peekLine())) {
+    std::vector<char> line = takeLine();
+    executeCommand(line.data());
+    return;
+  }
+  searchMode = 0;
+  stopSearch = true;
+}
+
 }  // namespace
 
 void initConsoleInput() {
@@ -136,14 +182,12 @@ void pollInput() {
   if (searchMode != 0) {
     if (timerTicks < ticksPerPoll) return;
     timerTicks = 0;
-  }
-  if (!inputAvailable()) return;
-  // A search on the engine's own clock is ended by any input; the line stays waiting and is
-  // executed once the search has returned.
-  if (searchMode == 1) {
-    searchMode = 0;
+    pollDuringSearch();
     return;
   }
+  if (!inputAvailable()) return;
   std::vector<char> line = takeLine();
+  executingLine = true;
   executeCommand(line.data());
+  executingLine = false;
 }

@@ -6,8 +6,9 @@
 void initConsoleInput();
 // True when a whole line (or the end of input) can be read without waiting.
 bool inputAvailable();
-// Executes at most one waiting line; during a search honours the tick gate and, in a search on
-// the engine's own clock, only ends the search (the line is executed afterwards).
+// Executes at most one waiting line. During a search it looks only every ticksPerPoll ticks;
+// "isready", "stop", "ponderhit" and "quit" are executed at once, any other line ends the search
+// and is executed after the search has answered. At the end of input an open-ended search ends.
 void pollInput();
 
 // Takes the next waiting line without executing it (for developer tools that check for "stop"

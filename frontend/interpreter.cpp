@@ -26,6 +26,8 @@ const char* const uciOptionLines[] = {
     "option name Ponder type check default false",
     "option name Hash type spin default 128 min 1 max 16384",
     "option name Clear Hash type button",
+    "option name Move Overhead type spin default 100 min 0 max 5000",
+    "option name Threads type spin default 1 min 1 max 1",
 };
 
 // perft and divide make the move of ply p into search-line slot p + 1 and the move generator

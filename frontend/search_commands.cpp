@@ -1,15 +1,22 @@
-// Handlers of the search's commands: "ucinewgame", "setoption", "SEE", "go", "stop", "bench".
+// Handlers of the search's commands: "ucinewgame", "setoption", "SEE", "go", "ponderhit", "stop",
+// "bench".
+#include <strings.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
+#include <sstream>
+#include <string>
 
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
 #include "frontend/go.h"
+#include "frontend/timer.h"
 #include "search/bench.h"
 #include "search/exchange.h"
 #include "search/iterate.h"
+#include "search/time_control.h"
 #include "search/tt.h"
 
 namespace {
@@ -35,22 +42,46 @@ bool isSquareText(const char* text) {
 
 int squareOf(const char* text) { return (text[1] - '1') * 8 + (text[0] - 'a'); }
 
+// "setoption name <name> [value <value>]": the name is every word up to the word "value" (in any
+// letter case), so names of several words work; both come back with single blanks between words.
+bool readOption(const char* line, std::string& name, std::string& value) {
+  std::istringstream words(line);
+  std::string word;
+  words >> word;  // "setoption"
+  if (!(words >> word) || strcasecmp(word.c_str(), "name") != 0) return false;
+  std::string* into = &name;
+  while (words >> word) {
+    if (into == &name && strcasecmp(word.c_str(), "value") == 0) {
+      into = &value;
+      continue;
+    }
+    if (!into->empty()) *into += ' ';
+    *into += word;
+  }
+  return !name.empty();
+}
+
 }  // namespace
 
 void commandUciNewGame() { clearForNewGame(); }
 
 void commandSetOption(const char* line) {
-  char first[256] = "", second[256] = "";
-  if (std::sscanf(line, "setoption name %255s %255s", first, second) == 2 &&
-      strcasecmp(first, "clear") == 0 && strcasecmp(second, "hash") == 0) {
+  std::string name, value;
+  if (!readOption(line, name, value)) return;
+  if (strcasecmp(name.c_str(), "Clear Hash") == 0) {
     if (!rebuildHashTables(hashBytes))
       emitLine("info string No s'han pogut refer les taules hash; es mantenen les actuals\n");
     return;
   }
-  char name[256] = "", value[256] = "";
-  if (std::sscanf(line, "setoption name %255s value %255s", name, value) < 1) return;
-  if (strcasecmp(name, "Hash") != 0) return;  // "Ponder" and the rest need nothing
-  uint64_t megabytes = leadingNumber(value, uint64_t(1) << 40);
+  if (strcasecmp(name.c_str(), "Move Overhead") == 0) {
+    long long milliseconds = 0;
+    if (std::sscanf(value.c_str(), "%lld", &milliseconds) != 1) return;
+    moveOverheadMs = int(std::clamp<long long>(milliseconds, 0, MAX_MOVE_OVERHEAD_MS));
+    return;
+  }
+  // "Ponder", "Threads" (one thread is all there is) and the rest need nothing.
+  if (strcasecmp(name.c_str(), "Hash") != 0) return;
+  uint64_t megabytes = leadingNumber(value.c_str(), uint64_t(1) << 40);
   if (megabytes == 0) megabytes = DEFAULT_HASH_MB;
   if ((megabytes & (megabytes - 1)) != 0) {
     emitLine("Not power of two\n");
@@ -90,6 +121,28 @@ void commandGo(char* line) {
   if (searchMode == 0) reportBestMove();
   parseGo(line);
   bestMoveOwed = true;
+}
+
+// Pondering: the expected move was played, so the search now runs on the engine's own clock,
+// with a budget from the ponder line's clock values counted from this moment. A ponder search that
+// has already ended answers at once.
+void commandPonderhit() {
+  if (searchMode == 2) {
+    goPonder = false;
+    goLimits.goFlags &= uint8_t(~GO_INFINITE);
+    searchMode = 1;
+    searchStartMs = nowMs();
+    allotTime();
+    armTimer();
+    // A ponder line without any limit says nothing about how long to think: answer now.
+    if (!(goLimits.goFlags & (GO_TIME | GO_INC | GO_MOVETIME | GO_DEPTH | GO_NODES | GO_MATE)))
+      stopSearch = true;
+    return;
+  }
+  if (searchMode == 0 && goPonder) {
+    goPonder = false;
+    reportBestMove();
+  }
 }
 
 void commandStop() {

@@ -127,6 +127,7 @@ void startSearch() {
   rootSide = searchStates[0].side;
   nodeLimit = (goLimits.goFlags & GO_NODES) ? goLimits.nodes : INT64_MAX;
   pendingCurrmove[0] = 0;
+  firstIterationDone = false;
   allotTime();
   armTimer();
   pollRequested = false;
@@ -144,6 +145,7 @@ void iterativeDeepening() {
 
   // Step 2. Depth 1 with the full window.
   int v = searchRoot(-ROOT_BOUND, ROOT_BOUND, 1);
+  firstIterationDone = true;
   lastScore = v;
   int alpha = -ROOT_BOUND, beta = ROOT_BOUND;
   bool finished = mateLimitReached(v);
@@ -183,9 +185,12 @@ void iterativeDeepening() {
     if (mateLimitReached(v)) break;
   }
 
-  // Step 4. Answer the "go" exactly once. A ponder search waits for "ponderhit" or "stop", and
-  // "quit" needs no answer.
-  if (searchMode.load(std::memory_order_relaxed) != 2 && !quitRequested) reportBestMove();
+  // Step 4. Answer the "go" exactly once. An open-ended search ("infinite", "ponder") that ended
+  // on its own holds its answer for "stop" (or "ponderhit"); one ended by "stop" or by input
+  // (the mode is then 0) answers now, before that input runs. "quit" needs no answer.
+  const bool heldOpen = searchMode.load(std::memory_order_relaxed) != 0 &&
+                        (goLimits.goFlags & GO_INFINITE);
+  if (!heldOpen && !quitRequested) reportBestMove();
 }
 
 int searchRoot(int alpha, int beta, int depth) {

@@ -130,7 +130,7 @@ TEST(ProtocolStartUp, DefaultParameterFileLoads) {
 
 // ---- UCI basics ----
 
-TEST(ProtocolUci, IdentifiesItselfInSixLines) {
+TEST(ProtocolUci, IdentifiesItselfAndItsOptions) {
   auto engine = startEngine();
   ASSERT_TRUE(engine->send("uci"));
   Lines expected = {"id name Corvanel 0.64",
@@ -138,6 +138,8 @@ TEST(ProtocolUci, IdentifiesItselfInSixLines) {
                     "option name Ponder type check default false",
                     "option name Hash type spin default 128 min 1 max 16384",
                     "option name Clear Hash type button",
+                    "option name Move Overhead type spin default 100 min 0 max 5000",
+                    "option name Threads type spin default 1 min 1 max 1",
                     "uciok"};
   EXPECT_EQ(engine->readUntil("uciok"), expected);
   EXPECT_TRUE(answersReady(*engine));
@@ -161,11 +163,11 @@ TEST(ProtocolUci, CarriageReturnLineEndsWork) {
   auto engine = startEngine();
   ASSERT_TRUE(engine->writeRaw("uci\r\nposition startpos moves e2e4\r\ntaulell\r\nisready\r\n"));
   Lines lines = engine->readUntil("readyok");
-  ASSERT_EQ(lines.size(), 15u);
+  ASSERT_EQ(lines.size(), 17u);
   EXPECT_EQ(lines[0], "id name Corvanel 0.64");
-  EXPECT_EQ(lines[5], "uciok");
-  EXPECT_EQ(lines[10], "____P___");
-  EXPECT_EQ(lines[12], "PPPP_PPP");
+  EXPECT_EQ(lines[7], "uciok");
+  EXPECT_EQ(lines[12], "____P___");
+  EXPECT_EQ(lines[14], "PPPP_PPP");
 }
 
 TEST(ProtocolUci, SeveralLinesArrivingTogetherAreAllExecuted) {
