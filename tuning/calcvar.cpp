@@ -73,7 +73,8 @@ void commandCalcvar() {
     emitLine("%s\n", fen.c_str());
     setToolPosition(fen);
     if (std::abs(Evaluate(gameBoards[0], gameStates[0])) > CALCVAR_MAX_EVAL) continue;
-    clearForNewGame();
+    // Every cache emptied, so a position's scores do not depend on the positions before it.
+    clearAllHashTables();
     MoveList legal;
     if (legalMoves(gameBoards[0], gameStates[0], legal) < 2) continue;
     std::vector<ScoredMove> scored;

@@ -38,10 +38,11 @@ StepOutcome runTuningStep(int index, double& best, const TuningMeasure& how) {
 
   // The first direction, then the other; a trial outside the bounds is not measured.
   for (int direction = 0; direction < 2; ++direction) {
-    int32_t step = direction == 0 ? oldStep : -oldStep;
+    int64_t step = direction == 0 ? int64_t(oldStep) : -int64_t(oldStep);
     // A trial of the second direction is skipped when the first one left the bounds.
-    if (!setWithinBounds(p, int64_t(oldValue) + step)) break;
-    p.step = step;
+    if (step < INT32_MIN || step > INT32_MAX || !setWithinBounds(p, int64_t(oldValue) + step))
+      break;
+    p.step = int32_t(step);
     if (how.interrupted && how.interrupted()) {
       restore(oldStep);
       return StepOutcome::INTERRUPTED;

@@ -107,7 +107,9 @@ bool runTestRun(const char* tool, const std::vector<TestPair>& pairs, bool prova
     bool stopped = false;
     do {
       setToolPosition(pair.fen);
-      clearForNewGame();
+      // Every cache emptied, not just the table: entries left by earlier positions or runs would
+      // make the node counts depend on what was searched before.
+      clearAllHashTables();
     } while (!toolSearch(tool, 0, toolLimits.testRunDepth, stopped) && !stopped);
     if (stopped) return false;
 
