@@ -73,11 +73,15 @@ export function gameToPgn(game, { event, round, white, black, tc }) {
     if (whiteToMove) tokens.push(`${moveNumber}.`);
     else if (index === 0) tokens.push(`${moveNumber}...`);
     tokens.push(move.san);
-    tokens.push(comment(`${scoreText(move.score)}${(move.elapsedMs / 1000).toFixed(3)}s`));
+    // The last move's comment also carries how the game ended: some readers refuse two
+    // comments in a row.
+    const last = index === game.moves.length - 1 ? `, ${game.reason}` : '';
+    tokens.push(comment(`${scoreText(move.score)}${(move.elapsedMs / 1000).toFixed(3)}s${last}`));
     if (!whiteToMove) moveNumber += 1;
     whiteToMove = !whiteToMove;
   });
-  tokens.push(comment(game.reason), game.result);
+  if (game.moves.length === 0) tokens.push(comment(game.reason));
+  tokens.push(game.result);
   return `${headers.join('\n')}\n\n${wrap(tokens)}\n\n`;
 }
 

@@ -26,6 +26,7 @@ try {
   throw err;
 }
 const { Referee, normaliseFen, runMatch, GameClock, parseTimeControl, movetimeControl } = modules;
+const { Chess } = await import('chess.js');
 const { test } = await import('node:test');
 const assert = (await import('node:assert/strict')).default;
 
@@ -164,6 +165,36 @@ test('well-behaved engines: no faults, every game finished and scored', async ()
   assert.equal(results[0].fen, results[1].fen, 'each opening twice');
   assert.notEqual(results[1].fen, results[2].fen);
   for (const game of results) assert.ok(game.plies > 0 && game.plies <= 30);
+});
+
+test('the PGN of a match reads back into the same games', async () => {
+  const dir = mkdtempSync(join(tmpdir(), 'runner-pgn-'));
+  const pgnPath = join(dir, 'games.pgn');
+  try {
+    const lines = [];
+    const { results } = await runMatch({
+      engines: [scripted('noisy'), scripted('legal')],
+      openings: OPENINGS,
+      games: 2,
+      tc: FAST,
+      limits: { handshakeMs: 1000, stopWaitMs: 500, maxPlies: 40 },
+      concurrency: 1,
+      seed: null,
+      pgnPath,
+      debug: false,
+    }, (line) => lines.push(line));
+    const games = readFileSync(pgnPath, 'utf8').split(/\n(?=\[Event )/);
+    assert.equal(games.length, 2);
+    games.forEach((text, i) => {
+      const chess = new Chess();
+      chess.loadPgn(text);
+      assert.equal(chess.fen(), results[i].finalFen);
+      assert.equal(chess.getHeaders().Result, results[i].result);
+      assert.equal(chess.history().length, results[i].plies);
+    });
+  } finally {
+    rmSync(dir, { recursive: true, force: true });
+  }
 });
 
 test('info lines and lines that do not parse are ignored; the last score is kept', async () => {

@@ -277,7 +277,10 @@ export class UciEngine {
     if (this.goWaiter) this.goWaiter({ kind: 'exit', elapsedMs: msBetween(this.goStartNs, nowNs()) });
     if (this.lineWaiter) this.lineWaiter.done({ ok: false });
     for (const wake of this.exitWaiters.splice(0)) wake();
-    if (!this.expectExit) this.fault({ type: 'crash', detail: this.describeExit() });
+    if (!this.expectExit) {
+      const tail = this.stderrTail.slice(-3).join(' | ');
+      this.fault({ type: 'crash', detail: tail ? `${this.describeExit()}; stderr: ${tail}` : this.describeExit() });
+    }
   }
 
   describeExit() {
