@@ -16,6 +16,8 @@
 #include "frontend/engine_state.h"
 #include "frontend/go.h"
 
+bool commandOwnsInput = false;
+
 namespace {
 
 // Far above any real command (a "position" line with ten thousand moves is about 50 KB), small
@@ -23,8 +25,6 @@ namespace {
 constexpr size_t MAX_LINE_BYTES = size_t(16) << 20;
 constexpr size_t READ_CHUNK = 65536;
 
-// Set while the idle poll executes a line: a search running now was started by that command.
-bool executingLine = false;
 std::string pending;           // bytes read but not yet handed out as lines
 size_t scanned = 0;            // bytes of `pending` already known to hold no newline
 size_t tailStart = 0;          // where the unfinished last line of `pending` begins
@@ -131,7 +131,7 @@ bool searchIsOpenEnded() {
 void pollDuringSearch() {
   // A search that a command runs itself ("bench", the test suites) leaves the input to that
   // command, which reads it between its own steps.
-  if (executingLine) return;
+  if (commandOwnsInput) return;
   if (!inputAvailable()) {
     // Nobody is left to send "stop": an open-ended search answers now; a search with a limit of
     // its own finishes first.
@@ -187,7 +187,7 @@ void pollInput() {
   }
   if (!inputAvailable()) return;
   std::vector<char> line = takeLine();
-  executingLine = true;
+  commandOwnsInput = true;
   executeCommand(line.data());
-  executingLine = false;
+  commandOwnsInput = false;
 }

@@ -4,6 +4,10 @@
 #include <string>
 
 void initConsoleInput();
+
+// Set while a command runs searches of its own ("bench", the test suites): they leave the input
+// to that command, which reads it between its own steps. Main thread only.
+extern bool commandOwnsInput;
 // True when a whole line (or the end of input) can be read without waiting.
 bool inputAvailable();
 // Executes at most one waiting line. During a search it looks only every ticksPerPoll ticks;

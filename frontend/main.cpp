@@ -4,6 +4,7 @@
 
 #include "frontend/engine.h"
 #include "frontend/engine_state.h"
+#include "frontend/input.h"
 #include "frontend/timer.h"
 #include "search/bench.h"
 
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
   initEngine();
   // "corvanel bench" (as the only argument) runs the regression bench and exits, as testers expect.
   if (argc == 2 && std::strcmp(argv[1], "bench") == 0) {
+    commandOwnsInput = true;
     runBench();
     shutdownTimerThread();
     return 0;
