@@ -257,6 +257,42 @@ TEST_F(ToolTest, EveryToolAnswersAMissingFileAndTheEngineStaysReady) {
   EXPECT_EQ(engine.waitForExit(), std::optional<int>(0));
 }
 
+const char* const KIWIPETE = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+
+// Typed while the program runs a test file: "isready" is answered and "stop" ends the run after
+// the position being searched, with no summary; "quit" ends a tool that never returns, and no
+// half-made record is left.
+TEST_F(ToolTest, RunningToolsAnswerIsreadyAndStopOnStopOrQuit) {
+  std::string file;
+  for (int i = 0; i < 8; ++i) file += std::string(KIWIPETE) + "\ne2a6\n";
+  writeWholeFile(TEST_FILE, file);
+  {
+    EngineProcess engine;
+    ASSERT_TRUE(engine.readLine().has_value());
+    ASSERT_TRUE(engine.send("provred"));
+    EXPECT_EQ(engine.readLine(), std::optional<std::string>(std::string(KIWIPETE) + " 0"));
+    ASSERT_TRUE(engine.send("isready"));
+    ASSERT_TRUE(engine.send("stop"));
+    auto lines = engine.readUntil("info string provred stopped");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(containsLine(lines, "readyok"));
+    for (const std::string& line : lines) EXPECT_EQ(line.find("numtrobats"), std::string::npos);
+    EXPECT_LT(lines.size(), 8u);
+    ASSERT_TRUE(engine.send("quit"));
+    EXPECT_EQ(engine.waitForExit(), std::optional<int>(0));
+  }
+  {
+    EngineProcess engine;
+    ASSERT_TRUE(engine.readLine().has_value());
+    ASSERT_TRUE(engine.send("provale"));
+    EXPECT_EQ(engine.readLine(), std::optional<std::string>(""));
+    EXPECT_EQ(engine.readLine(), std::optional<std::string>(std::string(KIWIPETE) + "   0"));
+    ASSERT_TRUE(engine.send("quit"));
+    EXPECT_EQ(engine.waitForExit(), std::optional<int>(0));
+    EXPECT_FALSE(fileExists(PROVALE_RESULTS));
+  }
+}
+
 TEST_F(ToolTest, RandsRecordsSeedsUntilQuit) {
   writeWholeFile(TEST_FILE, "8/8/8/4k3/8/8/4P3/4K3 w - - 0 1\ne1d2\n");
   EngineProcess engine;

@@ -93,7 +93,13 @@ bool toolSearch(const char* tool, int ply, int depth, bool& stopped) {
   searchMode = 0;
   bestMoveOwed = false;
   if (!cut) return true;
-  stopped = quitRequested || toolStopRequested(tool);
+  // A "stop" or "quit" that the search executed itself has left no line behind.
+  if (quitRequested || !inputAvailable()) {
+    if (!quitRequested) emitLine("info string %s stopped\n", tool);
+    stopped = true;
+  } else {
+    stopped = toolStopRequested(tool);
+  }
   return false;
 }
 
