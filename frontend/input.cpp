@@ -130,8 +130,15 @@ bool searchIsOpenEnded() {
 // idle loop executes the line afterwards, so the answer always comes before what follows it.
 void pollDuringSearch() {
   // A search that a command runs itself ("bench", the test suites) leaves the input to that
-  // command, which reads it between its own steps.
-  if (commandOwnsInput) return;
+  // command, which reads it between its own steps; only a waiting "stop" or "quit" cuts the
+  // search short, and stays for the command to read.
+  if (commandOwnsInput) {
+    if (inputAvailable() && (peekLine() == "stop" || peekLine() == "quit")) {
+      searchMode = 0;
+      stopSearch = true;
+    }
+    return;
+  }
   if (!inputAvailable()) {
     // Nobody is left to send "stop": an open-ended search answers now; a search with a limit of
     // its own finishes first.

@@ -6,7 +6,8 @@
 void initConsoleInput();
 
 // Set while a command runs searches of its own ("bench", the test suites): they leave the input
-// to that command, which reads it between its own steps. Main thread only.
+// to that command, which reads it between its own steps; a waiting "stop" or "quit" only cuts
+// the running search short. Main thread only.
 extern bool commandOwnsInput;
 // True when a whole line (or the end of input) can be read without waiting.
 bool inputAvailable();
