@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "board/fen.h"
+#include "frontend/engine.h"
 #include "board/keys.h"
 #include "board/tables.h"
 #include "eval/derived.h"
@@ -37,14 +38,7 @@ PlyState states[POSITION_COUNT];
 
 int main(int argc, char** argv) {
   const long rounds = argc > 1 ? std::atol(argv[1]) : 200000;
-  InitEvalDefaults();
-  SetupEvalParamTable();
-  LoadEmbeddedEvalParams();
-  DeriveEvalValues();
-  BuildPieceSquareTables();
-  initTables();
-  initKeys();
-  if (!allocateEvalCache()) return 1;
+  initEngineData();
   for (int i = 0; i < POSITION_COUNT; ++i) {
     if (!setPosition(boards[i], states[i], POSITIONS[i])) {
       std::printf("refused: %s\n", POSITIONS[i]);

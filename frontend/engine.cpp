@@ -14,10 +14,7 @@
 #include "search/iterate.h"
 #include "search/tt.h"
 
-void initEngine() {
-  initConsoleInput();
-  createTimerThread();
-
+void initEngineData() {
   // Evaluation weights before the geometric tables: initTables also builds the pawn-run and
   // threat tables, which read the weights.
   InitEvalDefaults();
@@ -29,6 +26,12 @@ void initEngine() {
   initTables();
   initHashTables();
   clearKillersAndHistory();
+}
+
+void initEngine() {
+  initConsoleInput();
+  createTimerThread();
+  initEngineData();
 
   // A parameter file named by "-av" overrides the embedded defaults; the loader rebuilds the
   // derived tables itself and ends the process when the file cannot be read.

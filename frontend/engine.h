@@ -6,6 +6,11 @@
 // Returns after "quit", or when standard input has ended and no search is left to finish.
 void runEngine();
 
+// The tables every part of the engine reads, in start-up order: evaluation weights and derived
+// tables, geometric tables, hash keys and hash tables, move-ordering tables. Tests and benchmarks
+// that work in-process call it once.
+void initEngineData();
+
 // The start-up sequence alone (everything runEngine does before its loop); tools and tests that
 // drive the engine in-process call it once.
 void initEngine();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "board/fen.h"
+#include "frontend/engine.h"
 #include "board/keys.h"
 #include "board/movecache.h"
 #include "board/tables.h"
@@ -17,16 +18,7 @@ inline void initEngineTables() {
   static bool done = false;
   if (done) return;
   done = true;
-  InitEvalDefaults();
-  SetupEvalParamTable();
-  LoadEmbeddedEvalParams();
-  DeriveEvalValues();
-  BuildPieceSquareTables();
-  initTables();
-  initKeys();
-  allocateMoveListCache();
-  allocateEvalCache();
-  clearKillersAndHistory();
+  initEngineData();
 }
 
 // Sets a position into the given records; the test fails on a rejected text.
