@@ -5,6 +5,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -226,3 +228,29 @@ class EngineProcess {
   std::string buffer_;
   std::optional<int> exitStatus_;
 };
+
+using Lines = std::vector<std::string>;
+
+inline bool startsWith(const std::string& s, const std::string& prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+inline bool isInfoString(const std::string& line) { return startsWith(line, "info string "); }
+
+inline std::vector<std::string> words(const std::string& line) {
+  std::vector<std::string> out;
+  size_t at = 0;
+  while ((at = line.find_first_not_of(' ', at)) != std::string::npos) {
+    size_t end = std::min(line.find(' ', at), line.size());
+    out.push_back(line.substr(at, end - at));
+    at = end;
+  }
+  return out;
+}
+
+// A started engine whose banner has been read and checked.
+inline std::unique_ptr<EngineProcess> startEngine(const std::vector<std::string>& args = {}) {
+  auto engine = std::make_unique<EngineProcess>(args);
+  EXPECT_EQ(engine->readLine().value_or("<nothing>"), "Corvanel 0.64 by Ferrolan");
+  return engine;
+}

@@ -3,33 +3,12 @@
 // and the search's option and developer commands.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/engine_process.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
-
-std::unique_ptr<EngineProcess> startEngine() {
-  auto engine = std::make_unique<EngineProcess>();
-  engine->readLine();  // banner
-  return engine;
-}
-
-bool startsWith(const std::string& s, const std::string& prefix) {
-  return s.compare(0, prefix.size(), prefix) == 0;
-}
-
-std::vector<std::string> words(const std::string& line) {
-  std::istringstream in(line);
-  std::vector<std::string> out;
-  for (std::string w; in >> w;) out.push_back(w);
-  return out;
-}
 
 bool isNumber(const std::string& w) {
   size_t i = w[0] == '-' ? 1 : 0;
@@ -245,7 +224,7 @@ TEST(SearchProtocol, HashOptionsAndNewGame) {
   // More than the table's index can address: refused, the old table stays.
   Lines huge = engine->command("setoption name Hash value 131072");
   ASSERT_EQ(huge.size(), 1u);
-  EXPECT_TRUE(startsWith(huge[0], "info string ")) << huge[0];
+  EXPECT_TRUE(isInfoString(huge[0])) << huge[0];
   EXPECT_EQ(engine->command("ucinewgame"), Lines{});
   EXPECT_EQ(bestMoveOf(search(*engine, "go depth 4")).size(), 4u);
 }

@@ -22,12 +22,7 @@
 
 namespace timetest {
 
-using Lines = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
-
-inline bool startsWith(const std::string& s, const std::string& prefix) {
-  return s.compare(0, prefix.size(), prefix) == 0;
-}
 
 inline long long msSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
