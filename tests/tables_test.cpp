@@ -223,14 +223,6 @@ TEST_F(Tables, MasksAndSpans) {
   for (int f = 0; f < 8; f++) EXPECT_EQ(fileBit[f], 1 << f);
 }
 
-TEST_F(Tables, SignatureWeightsPerKindForBothColours) {
-  const int32_t expected[7] = {0, 1, 1024, 256, 64, 16, 4096};
-  for (uint8_t kind = PAWN; kind <= KING; kind++) {
-    EXPECT_EQ(signatureWeight[codeFor(WHITE, kind)], expected[kind]);
-    EXPECT_EQ(signatureWeight[codeFor(BLACK, kind)], expected[kind]);
-  }
-}
-
 TEST_F(Tables, BuildingTwiceGivesTheSameTables) {
   std::vector<uint8_t> before(sizeof(between) + sizeof(diagonalEndFrom) + sizeof(kpkTable));
   auto snapshot = [](std::vector<uint8_t>& out) {
