@@ -30,40 +30,59 @@ struct ScriptedMeasure {
 
 using TuningStepTest = ToolTest;
 
-TEST_F(TuningStepTest, FirstDirectionImprovingIsKept) {
-  const int32_t old = *evalParams[ENTRY].var;
-  ScriptedMeasure scripted{{4.0}};
-  double best = 5.0;
-  EXPECT_EQ(runTuningStep(ENTRY, best, scripted.how(false)), StepOutcome::ACCEPTED_FIRST);
-  EXPECT_EQ(*evalParams[ENTRY].var, old + 1);
-  EXPECT_EQ(evalParams[ENTRY].step, 1);
-  EXPECT_EQ(best, 4.0);
-  EXPECT_EQ(scripted.calls, 1u);
+// One step from a given value and step with scripted measures (the entry's bounds are 0 and 50).
+TEST_F(TuningStepTest, OutcomesOfOneStep) {
+  struct Case {
+    const char* what;
+    int32_t value, step;
+    std::vector<double> results;
+    bool largerIsBetter;
+    StepOutcome outcome;
+    int32_t valueAfter, stepAfter;  // stepAfter 0: not checked
+    size_t calls;
+    double bestAfter;  // from 5.0, or from 0.5 when larger is better
+  };
+  const Case cases[] = {
+      {"first direction better", 9, 1, {4.0}, false, StepOutcome::ACCEPTED_FIRST, 10, 1, 1, 4.0},
+      {"second direction better", 9, 1, {6.0, 4.5}, false, StepOutcome::ACCEPTED_SECOND, 8, -1, 2,
+       4.5},
+      {"equal is not better", 9, 1, {5.0, 7.0}, false, StepOutcome::FAILED, 9, 3, 2, 5.0},
+      {"larger is better", 9, 1, {0.4, 0.6}, true, StepOutcome::ACCEPTED_SECOND, 8, -1, 2, 0.6},
+      {"first trial past the bound", 50, 1, {0.0, 0.0}, false, StepOutcome::FAILED, 50, 3, 0, 5.0},
+      {"second trial past the bound", 0, 1, {9.0, 0.0}, false, StepOutcome::FAILED, 0, 0, 1, 5.0},
+      // A negative step is a direction, never a sit-out; a huge one must not wrap.
+      {"huge step", -5, -2147483647, {0.0, 0.0}, false, StepOutcome::FAILED, -5, 0, 0, 5.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetEvalParamsToDefaults();
+    ASSERT_EQ(evalParams[ENTRY].min, 0);
+    ASSERT_EQ(evalParams[ENTRY].max, 50);
+    *evalParams[ENTRY].var = c.value;
+    evalParams[ENTRY].step = c.step;
+    ScriptedMeasure scripted{c.results};
+    double best = c.largerIsBetter ? 0.5 : 5.0;
+    EXPECT_EQ(runTuningStep(ENTRY, best, scripted.how(c.largerIsBetter)), c.outcome);
+    EXPECT_EQ(*evalParams[ENTRY].var, c.valueAfter);
+    if (c.stepAfter != 0) {
+      EXPECT_EQ(evalParams[ENTRY].step, c.stepAfter);
+    }
+    EXPECT_EQ(scripted.calls, c.calls);
+    EXPECT_EQ(best, c.bestAfter);
+  }
 }
 
-TEST_F(TuningStepTest, SecondDirectionImprovingIsKeptAndReversesTheStep) {
+TEST_F(TuningStepTest, ReversedStepGoesOnAndFailureSitsOutTwoPasses) {
   const int32_t old = *evalParams[ENTRY].var;
-  ScriptedMeasure scripted{{6.0, 4.5}};
+  ScriptedMeasure scripted{{6.0, 4.5, 4.0}};
   double best = 5.0;
   EXPECT_EQ(runTuningStep(ENTRY, best, scripted.how(false)), StepOutcome::ACCEPTED_SECOND);
-  EXPECT_EQ(scripted.valuesSeen, (std::vector<int32_t>{old + 1, old - 1}));
-  EXPECT_EQ(*evalParams[ENTRY].var, old - 1);
-  EXPECT_EQ(evalParams[ENTRY].step, -1);
-  EXPECT_EQ(best, 4.5);
-  // The next pass goes on in the new direction.
-  ScriptedMeasure next{{4.0}};
-  EXPECT_EQ(runTuningStep(ENTRY, best, next.how(false)), StepOutcome::ACCEPTED_FIRST);
-  EXPECT_EQ(next.valuesSeen, (std::vector<int32_t>{old - 2}));
-}
+  EXPECT_EQ(runTuningStep(ENTRY, best, scripted.how(false)), StepOutcome::ACCEPTED_FIRST);
+  EXPECT_EQ(scripted.valuesSeen, (std::vector<int32_t>{old + 1, old - 1, old - 2}));
 
-TEST_F(TuningStepTest, NoImprovementRestoresAndSitsOutTwoPasses) {
-  const int32_t old = *evalParams[ENTRY].var;
-  ScriptedMeasure scripted{{5.0, 7.0}};  // equal is not better
-  double best = 5.0;
-  EXPECT_EQ(runTuningStep(ENTRY, best, scripted.how(false)), StepOutcome::FAILED);
-  EXPECT_EQ(*evalParams[ENTRY].var, old);
-  EXPECT_EQ(evalParams[ENTRY].step, 3);
-  EXPECT_EQ(best, 5.0);
+  ScriptedMeasure failing{{5.0, 7.0}};
+  best = 5.0;
+  EXPECT_EQ(runTuningStep(ENTRY, best, failing.how(false)), StepOutcome::FAILED);
   ScriptedMeasure later{{1.0}};
   EXPECT_EQ(runTuningStep(ENTRY, best, later.how(false)), StepOutcome::SAT_OUT);
   EXPECT_EQ(evalParams[ENTRY].step, 2);
@@ -71,43 +90,7 @@ TEST_F(TuningStepTest, NoImprovementRestoresAndSitsOutTwoPasses) {
   EXPECT_EQ(evalParams[ENTRY].step, 1);
   EXPECT_EQ(later.calls, 0u);
   EXPECT_EQ(runTuningStep(ENTRY, best, later.how(false)), StepOutcome::ACCEPTED_FIRST);
-  EXPECT_EQ(*evalParams[ENTRY].var, old + 1);
-}
-
-TEST_F(TuningStepTest, LargerIsBetterForMatches) {
-  ScriptedMeasure scripted{{0.4, 0.6}};
-  double best = 0.5;
-  EXPECT_EQ(runTuningStep(ENTRY, best, scripted.how(true)), StepOutcome::ACCEPTED_SECOND);
-  EXPECT_EQ(best, 0.6);
-}
-
-TEST_F(TuningStepTest, FirstTrialOutsideBoundsIsNotTriedTheOtherWay) {
-  *evalParams[ENTRY].var = evalParams[ENTRY].max;
-  ScriptedMeasure scripted{{0.0, 0.0}};
-  double best = 5.0;
-  EXPECT_EQ(runTuningStep(ENTRY, best, scripted.how(false)), StepOutcome::FAILED);
-  EXPECT_EQ(scripted.calls, 0u);
-  EXPECT_EQ(*evalParams[ENTRY].var, evalParams[ENTRY].max);
-  EXPECT_EQ(evalParams[ENTRY].step, 3);
-}
-
-TEST_F(TuningStepTest, SecondTrialOutsideBoundsIsNotMeasured) {
-  *evalParams[ENTRY].var = evalParams[ENTRY].min;
-  ScriptedMeasure scripted{{9.0, 0.0}};
-  double best = 5.0;
-  EXPECT_EQ(runTuningStep(ENTRY, best, scripted.how(false)), StepOutcome::FAILED);
-  EXPECT_EQ(scripted.calls, 1u);
-  EXPECT_EQ(*evalParams[ENTRY].var, evalParams[ENTRY].min);
-}
-
-TEST_F(TuningStepTest, HugeStepDoesNotWrapPastTheBounds) {
-  evalParams[ENTRY].step = -2147483647;  // a negative step is a direction, never a sit-out
-  *evalParams[ENTRY].var = -5;
-  ScriptedMeasure scripted{{0.0, 0.0}};
-  double best = 5.0;
-  EXPECT_EQ(runTuningStep(ENTRY, best, scripted.how(false)), StepOutcome::FAILED);
-  EXPECT_EQ(scripted.calls, 0u);
-  EXPECT_EQ(*evalParams[ENTRY].var, -5);
+  EXPECT_EQ(*evalParams[ENTRY].var, old - 1);
 }
 
 TEST_F(TuningStepTest, InterruptionPutsValueAndStepBack) {
