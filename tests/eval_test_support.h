@@ -1,11 +1,8 @@
-// Helpers of the evaluation tests: fresh evaluations that no cache answers, and the
-// colour-flipped mirror of a position.
+// Helpers of the evaluation tests: fresh evaluations that no cache answers.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,35 +48,4 @@ inline int whiteEvalOf(const std::string& fen) {
   const bool accepted = setEvalPosition(p, fen);
   EXPECT_TRUE(accepted) << fen;
   return accepted ? freshWhiteEval(p.board, p.state) : REFUSED_FEN;
-}
-
-inline char swapCase(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  return std::isupper(u) ? char(std::tolower(u)) : char(std::toupper(u));
-}
-
-// The same position with the board turned upside down and the colours exchanged: side to move,
-// castling rights and en-passant square follow.
-inline std::string mirrorFen(const std::string& fen) {
-  std::istringstream in(fen);
-  std::string placement, side = "w", castling = "-", ep = "-", halfmove = "0", fullmove = "1";
-  in >> placement >> side >> castling >> ep >> halfmove >> fullmove;
-  std::vector<std::string> ranks;
-  std::string rank;
-  for (char c : placement + "/") {
-    if (c == '/') {
-      ranks.push_back(rank);
-      rank.clear();
-    } else {
-      rank += swapCase(c);
-    }
-  }
-  std::string flipped;
-  for (auto it = ranks.rbegin(); it != ranks.rend(); ++it)
-    flipped += (flipped.empty() ? "" : "/") + *it;
-  std::string rights;
-  for (char c : castling) rights += swapCase(c);
-  if (ep.size() == 2) ep[1] = ep[1] == '3' ? '6' : '3';
-  return flipped + (side == "w" ? " b " : " w ") + rights + " " + ep + " " + halfmove + " " +
-         fullmove;
 }

@@ -2,7 +2,6 @@
 // depth, fresh tables; the result is what the root reported.
 #pragma once
 
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -73,46 +72,6 @@ inline SearchOutcome searchFen(const std::string& fen, int depth,
                                const std::vector<std::string>& moves = {}) {
   if (!setGameLine(fen, moves)) return {"bad position", 0, 0};
   return searchGameLine(depth);
-}
-
-// The same position with colours exchanged (board flipped top to bottom).
-inline std::string mirrorFen(const std::string& fen) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  while (start <= fen.size()) {
-    size_t blank = fen.find(' ', start);
-    if (blank == std::string::npos) blank = fen.size();
-    fields.push_back(fen.substr(start, blank - start));
-    start = blank + 1;
-  }
-  auto swapCase = [](std::string s) {
-    for (char& c : s) c = std::isupper(static_cast<unsigned char>(c)) ? char(std::tolower(c)) : char(std::toupper(c));
-    return s;
-  };
-  std::vector<std::string> ranks;
-  start = 0;
-  while (start <= fields[0].size()) {
-    size_t slash = fields[0].find('/', start);
-    if (slash == std::string::npos) slash = fields[0].size();
-    ranks.push_back(fields[0].substr(start, slash - start));
-    start = slash + 1;
-  }
-  std::string board;
-  for (size_t i = ranks.size(); i-- > 0;) board += swapCase(ranks[i]) + (i ? "/" : "");
-  std::string result = board + " " + (fields[1] == "w" ? "b" : "w");
-  std::string castling = fields.size() > 2 ? fields[2] : "-";
-  if (castling != "-") {
-    std::string swapped = swapCase(castling), ordered;
-    for (char c : std::string("KQkq"))
-      if (swapped.find(c) != std::string::npos) ordered += c;
-    castling = ordered;
-  }
-  result += " " + castling;
-  std::string ep = fields.size() > 3 ? fields[3] : "-";
-  if (ep != "-") ep[1] = char('1' + '8' - ep[1]);
-  result += " " + ep;
-  for (size_t i = 4; i < fields.size(); ++i) result += " " + fields[i];
-  return result;
 }
 
 // A move text with its ranks mirrored.

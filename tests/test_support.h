@@ -1,6 +1,8 @@
 // Shared set-up for the unit tests: the start-up sequence of the engine's tables, run once.
 #pragma once
 
+#include <cctype>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,3 +35,34 @@ struct PerftCase {
   std::vector<long long> counts;
 };
 std::vector<PerftCase> loadPerftCases();
+
+inline char swapCase(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return std::isupper(u) ? char(std::tolower(u)) : char(std::toupper(u));
+}
+
+// The same position with the board turned upside down and the colours exchanged: side to move,
+// castling rights and en-passant square follow.
+inline std::string mirrorFen(const std::string& fen) {
+  std::istringstream in(fen);
+  std::string placement, side = "w", castling = "-", ep = "-", halfmove = "0", fullmove = "1";
+  in >> placement >> side >> castling >> ep >> halfmove >> fullmove;
+  std::vector<std::string> ranks;
+  std::string rank;
+  for (char c : placement + "/") {
+    if (c == '/') {
+      ranks.push_back(rank);
+      rank.clear();
+    } else {
+      rank += swapCase(c);
+    }
+  }
+  std::string flipped;
+  for (auto it = ranks.rbegin(); it != ranks.rend(); ++it)
+    flipped += (flipped.empty() ? "" : "/") + *it;
+  std::string rights;
+  for (char c : castling) rights += swapCase(c);
+  if (ep.size() == 2) ep[1] = ep[1] == '3' ? '6' : '3';
+  return flipped + (side == "w" ? " b " : " w ") + rights + " " + ep + " " + halfmove + " " +
+         fullmove;
+}
