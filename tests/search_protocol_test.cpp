@@ -221,6 +221,9 @@ TEST(SearchProtocol, HashOptionsAndNewGame) {
   EXPECT_EQ(engine->command("setoption name hash value 16"), Lines{});
   EXPECT_EQ(engine->command("setoption name Clear Hash"), Lines{});
   EXPECT_EQ(engine->command("setoption name Ponder value true"), Lines{});
+  EXPECT_EQ(engine->command("setoption name Threads value 1"), Lines{});
+  EXPECT_EQ(engine->command("setoption name clear hash"), Lines{});
+  EXPECT_EQ(engine->command("setoption name Move Overhead value none"), Lines{});
   // More than the table's index can address: refused, the old table stays.
   Lines huge = engine->command("setoption name Hash value 131072");
   ASSERT_EQ(huge.size(), 1u);

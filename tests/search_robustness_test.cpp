@@ -22,16 +22,6 @@ const char* const extraPositions[] = {
     "QQQQQ3/QQQQQ3/8/8/8/8/8/K6k b - - 0 1",                        // ten queens
 };
 
-bool legalIn(const std::string& fen, const std::string& move) {
-  Board board;
-  PlyState state;
-  if (!setPosition(board, state, fen.c_str())) return false;
-  MoveList list;
-  int n = legalMoves(board, state, list);
-  if (move == "0000") return n == 0;
-  return !isNoMove(findLegalMove(board, state, move.c_str()));
-}
-
 TEST(SearchRobustness, EveryPositionGetsALegalAnswer) {
   std::vector<std::string> fens(benchPositions, benchPositions + benchPositionCount);
   fens.insert(fens.end(), std::begin(extraPositions), std::end(extraPositions));

@@ -37,6 +37,11 @@ TEST_F(TranspositionTable, FindsWhatWasStoredWithItsFields) {
   EXPECT_EQ(e->evaluation, -41);
   EXPECT_EQ(e->age, 1);
   EXPECT_EQ(ttProbe(keyAt(1234, 78)), nullptr);
+  // A deeper store without a move replaces the rest and keeps the old move.
+  ttStore(-7, 0, 8, key, BOUND_UPPER, NO_MOVE, 0);
+  EXPECT_EQ(e->value, -7);
+  EXPECT_EQ(e->depth, 8);
+  EXPECT_TRUE(sameMove(e->move, move(12, 28)));
 }
 
 TEST_F(TranspositionTable, DeeperEntryOnlyRefreshedAndGivenAMissingMove) {
@@ -54,16 +59,6 @@ TEST_F(TranspositionTable, DeeperEntryOnlyRefreshedAndGivenAMissingMove) {
   // A move already there stays.
   ttStore(-50, 0, 3, key, BOUND_UPPER, move(6, 21), 0);
   EXPECT_TRUE(sameMove(ttProbe(key)->move, move(1, 18)));
-}
-
-TEST_F(TranspositionTable, StoreWithoutMoveKeepsTheOldMove) {
-  uint64_t key = keyAt(500, 9);
-  ttStore(5, 0, 2, key, BOUND_EXACT, move(12, 28), 0);
-  ttStore(-7, 0, 4, key, BOUND_UPPER, NO_MOVE, 0);
-  TtEntry* e = ttProbe(key);
-  EXPECT_EQ(e->value, -7);
-  EXPECT_EQ(e->depth, 4);
-  EXPECT_TRUE(sameMove(e->move, move(12, 28)));
 }
 
 TEST_F(TranspositionTable, ReplacesAnOldShallowNonExactEntryFirst) {

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "board/fen.h"
+#include "board/movegen.h"
+#include "board/movetext.h"
 #include "frontend/engine.h"
 #include "board/keys.h"
 #include "board/movecache.h"
@@ -65,4 +67,15 @@ inline std::string mirrorFen(const std::string& fen) {
   if (ep.size() == 2) ep[1] = ep[1] == '3' ? '6' : '3';
   return flipped + (side == "w" ? " b " : " w ") + rights + " " + ep + " " + halfmove + " " +
          fullmove;
+}
+
+// The move is legal in the position (the null move "0000" only when there is no legal move).
+inline bool legalIn(const std::string& fen, const std::string& move) {
+  Board board;
+  PlyState state;
+  if (!setTestPosition(board, state, fen)) return false;
+  MoveList list;
+  int legal = legalMoves(board, state, list);
+  if (move == "0000") return legal == 0;
+  return !isNoMove(findLegalMove(board, state, move.c_str()));
 }

@@ -305,18 +305,4 @@ TEST(TimeOptions, MoveOverheadIsKeptBack) {
   EXPECT_EQ(linesUntilReady(*engine), Lines{});
 }
 
-TEST(TimeOptions, OtherOptionsStillWork) {
-  auto engine = startReadyEngine();
-  ASSERT_TRUE(engine->send("setoption name Threads value 1"));
-  ASSERT_TRUE(engine->send("setoption name Ponder value true"));
-  ASSERT_TRUE(engine->send("setoption name Clear Hash"));
-  ASSERT_TRUE(engine->send("setoption name clear hash"));
-  EXPECT_EQ(linesUntilReady(*engine), Lines{});
-  EXPECT_EQ(engine->command("setoption name Hash value 100"), Lines{"Not power of two"});
-  EXPECT_EQ(engine->command("setoption name hash value 16"), Lines{});
-  EXPECT_EQ(engine->command("setoption name Move Overhead value none"), Lines{});
-  Answer answer = goAndWait(*engine, "go depth 3");
-  EXPECT_TRUE(legalIn(OPENING_FEN, answer.bestmove));
-}
-
 }  // namespace

@@ -95,17 +95,6 @@ inline bool onlyInfo(const Lines& lines) {
   return true;
 }
 
-// The move is legal in the position (the null move "0000" only when there is no legal move).
-inline bool legalIn(const std::string& fen, const std::string& move) {
-  Board board;
-  PlyState state;
-  if (!setTestPosition(board, state, fen)) return false;
-  MoveList list;
-  int legal = legalMoves(board, state, list);
-  if (move == "0000") return legal == 0;
-  return !isNoMove(findLegalMove(board, state, move.c_str()));
-}
-
 // A child process that spins on one core until the object goes away, so that the engine under
 // test shares the machine as it does in a match with another engine thinking.
 class BusyCore {

@@ -55,56 +55,54 @@ void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)
 
 // ---- Allotment ----
 
-TEST(TimeAllotment, ClockBudgets) {
-  // 60 s each: 60000 / 24 - 100.
-  expectPlan("go wtime 60000 btime 60000", {2400, 2400, 59900, 50, 1});
-  expectPlan("go wtime 100 btime 60000", {2400, 2400, 59900, 50, 1}, BLACK);
-  // movestogo 1: 3000 / 3 - 100, short budget: ticks of 900 / 15.
-  expectPlan("go wtime 3000 btime 3000 movestogo 1", {900, 900, 2900, 60, 1});
-  // Small budgets keep the overhead only above twice its size.
-  expectPlan("go wtime 4800 btime 4800", {200, 200, 4700, 13, 7});
-  expectPlan("go wtime 2000 btime 2000 winc 100 binc 100", {183, 183, 1900, 12, 8});
-}
-
-TEST(TimeAllotment, NeverMoreThanTheClockLessTheOverhead) {
-  // The increment would give 1920 ms of a 500 ms clock.
-  expectPlan("go wtime 500 btime 500 winc 2000 binc 2000", {400, 400, 400, 26, 3});
-  // Nothing is left after the overhead: one iteration, and half the clock for the answer.
-  expectPlan("go wtime 100 btime 100 winc 1000 binc 1000", {0, 0, 50, 5, 20});
-  expectPlan("go wtime 0 btime 0", {0, 0, 0, 5, 20});
-  // The overrun to twice the budget stays within the clock too.
-  expectPlan("go wtime 20000 btime 20000 winc 10000 binc 10000", {10733, 19900, 19900, 100, 1});
-}
-
-TEST(TimeAllotment, OverrunOnlyWithManyMovesAndALongBudget) {
-  expectPlan("go wtime 300000 btime 300000", {12400, 24800, 299900, 100, 1});
-  expectPlan("go wtime 300000 btime 300000 movestogo 3", {59900, 59900, 299900, 100, 1});
-  expectPlan("go wtime 120000 btime 120000", {4900, 4900, 119900, 50, 1});
-}
-
-TEST(TimeAllotment, MoveTime) {
-  expectPlan("go movetime 1000", {0, 900, 900, 60, 1});
-  expectPlan("go movetime 20000", {0, 19900, 19900, 100, 1});
-  // No room for the overhead: one iteration, stopped by half the move time at the latest.
-  expectPlan("go movetime 100", {0, 0, 50, 5, 20});
-  expectPlan("go movetime 50", {0, 0, 25, 5, 20});
-  expectPlan("go movetime 150", {0, 50, 75, 5, 20});
-}
-
-TEST(TimeAllotment, MoveOverheadReplacesTheFixedDeduction) {
-  expectPlan("go movetime 50", {0, 50, 50, 5, 20}, WHITE, 0);
-  expectPlan("go wtime 60000 btime 60000", {2000, 2000, 59500, 50, 1}, WHITE, 500);
-  expectPlan("go wtime 60000 btime 60000", {2500, 2500, 60000, 50, 1}, WHITE, 0);
-}
-
-TEST(TimeAllotment, BadClockValues) {
-  expectPlan("go wtime -100 btime -100 winc -5 binc -5", {0, 0, 0, 5, 20});
-  // movestogo of zero or less: the default of 24 stands in.
-  for (const char* go : {"go wtime 24000 btime 24000 movestogo 0",
-                         "go wtime 24000 btime 24000 movestogo -1",
-                         "go wtime 24000 btime 24000 movestogo -2",
-                         "go wtime 24000 btime 24000 movestogo -9"})
-    expectPlan(go, {900, 900, 23900, 60, 1});
+// Budget, soft and hard deadline, tick interval and ticks per poll of each kind of go line.
+TEST(TimeAllotment, PlansForClocksMoveTimesOverheadsAndBadValues) {
+  struct Case {
+    const char* go;
+    Plan plan;
+    int side = WHITE, overhead = DEFAULT_MOVE_OVERHEAD_MS;
+  };
+  const Case cases[] = {
+      // 60 s each: 60000 / 24 - 100; black's clock counts for black.
+      {"go wtime 60000 btime 60000", {2400, 2400, 59900, 50, 1}},
+      {"go wtime 100 btime 60000", {2400, 2400, 59900, 50, 1}, BLACK},
+      // movestogo 1: 3000 / 3 - 100, short budget: ticks of 900 / 15.
+      {"go wtime 3000 btime 3000 movestogo 1", {900, 900, 2900, 60, 1}},
+      // Small budgets keep the overhead only above twice its size.
+      {"go wtime 4800 btime 4800", {200, 200, 4700, 13, 7}},
+      {"go wtime 2000 btime 2000 winc 100 binc 100", {183, 183, 1900, 12, 8}},
+      // Never more than the clock less the overhead, also with a huge increment.
+      {"go wtime 500 btime 500 winc 2000 binc 2000", {400, 400, 400, 26, 3}},
+      // Nothing left after the overhead: one iteration, and half the clock for the answer.
+      {"go wtime 100 btime 100 winc 1000 binc 1000", {0, 0, 50, 5, 20}},
+      {"go wtime 0 btime 0", {0, 0, 0, 5, 20}},
+      // The overrun to twice the budget stays within the clock too, and needs many moves to go
+      // and a long budget.
+      {"go wtime 20000 btime 20000 winc 10000 binc 10000", {10733, 19900, 19900, 100, 1}},
+      {"go wtime 300000 btime 300000", {12400, 24800, 299900, 100, 1}},
+      {"go wtime 300000 btime 300000 movestogo 3", {59900, 59900, 299900, 100, 1}},
+      {"go wtime 120000 btime 120000", {4900, 4900, 119900, 50, 1}},
+      // Move time; without room for the overhead, half the move time at the latest.
+      {"go movetime 1000", {0, 900, 900, 60, 1}},
+      {"go movetime 20000", {0, 19900, 19900, 100, 1}},
+      {"go movetime 100", {0, 0, 50, 5, 20}},
+      {"go movetime 50", {0, 0, 25, 5, 20}},
+      {"go movetime 150", {0, 50, 75, 5, 20}},
+      // The Move Overhead option replaces the fixed deduction.
+      {"go movetime 50", {0, 50, 50, 5, 20}, WHITE, 0},
+      {"go wtime 60000 btime 60000", {2000, 2000, 59500, 50, 1}, WHITE, 500},
+      {"go wtime 60000 btime 60000", {2500, 2500, 60000, 50, 1}, WHITE, 0},
+      // Negative values count as 0; movestogo of zero or less takes the default of 24.
+      {"go wtime -100 btime -100 winc -5 binc -5", {0, 0, 0, 5, 20}},
+      {"go wtime 24000 btime 24000 movestogo 0", {900, 900, 23900, 60, 1}},
+      {"go wtime 24000 btime 24000 movestogo -1", {900, 900, 23900, 60, 1}},
+      {"go wtime 24000 btime 24000 movestogo -9", {900, 900, 23900, 60, 1}},
+      // Combined limits keep the earliest; beside a 5 s move time the clock's hard limit wins.
+      {"go depth 5 wtime 60000 btime 60000", {2400, 2400, 59900, 50, 1}},
+      {"go nodes 100000 movetime 1000", {0, 900, 900, 60, 1}},
+      {"go movetime 5000 wtime 3000 btime 3000", {125, 125, 2900, 8, 12}},
+  };
+  for (const Case& c : cases) expectPlan(c.go, c.plan, c.side, c.overhead);
   // An increment from an earlier go line is not carried over.
   planFor("go wtime 60000 btime 60000 winc 5000 binc 5000");
   expectPlan("go wtime 60000 btime 60000 binc 5000", {2400, 2400, 59900, 50, 1});
@@ -118,13 +116,6 @@ TEST(TimeAllotment, OpenEndedAndUnclockedSearchesHaveNoDeadline) {
     EXPECT_EQ(p.soft, NO_DEADLINE);
     EXPECT_EQ(p.hard, NO_DEADLINE);
   }
-}
-
-TEST(TimeAllotment, CombinedLimitsKeepTheEarliest) {
-  expectPlan("go depth 5 wtime 60000 btime 60000", {2400, 2400, 59900, 50, 1});
-  expectPlan("go nodes 100000 movetime 1000", {0, 900, 900, 60, 1});
-  // A clock budget of 125 ms beside a move time of 5 s; the clock's hard limit is the earlier.
-  expectPlan("go movetime 5000 wtime 3000 btime 3000", {125, 125, 2900, 8, 12});
 }
 
 // ---- The stop predicates ----
