@@ -30,12 +30,6 @@ int whiteEvalWith(const char* fen, int32_t& param, int delta) {
 
 }  // namespace
 
-TEST_F(EvalDriver, StartPositionScoresTheTempo) {
-  EXPECT_EQ(whiteEvalOf(START_FEN), TempoMg);
-  EXPECT_EQ(whiteEvalOf(std::string("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1")),
-            -TempoMg);
-}
-
 TEST_F(EvalDriver, FiftyMoveDampingUsesArithmeticShifts) {
   struct Case {
     const char* fen;

@@ -134,12 +134,6 @@ TEST(ProtocolUci, CarriageReturnLineEndsWork) {
   EXPECT_EQ(lines[14], "PPPP_PPP");
 }
 
-TEST(ProtocolUci, SeveralLinesArrivingTogetherAreAllExecuted) {
-  auto engine = startEngine();
-  ASSERT_TRUE(engine->writeRaw("isready\nisready\nisready\n"));
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(engine->readLine().value_or("<nothing>"), "readyok");
-}
-
 TEST(ProtocolUci, MissingTuningFileIsReported) {
   auto engine = startEngine();
   Lines answer = engine->command("juntarfit");
