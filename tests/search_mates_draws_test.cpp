@@ -54,16 +54,6 @@ TEST(SearchMates, MatedInOneReportsTheNegativeMate) {
   }
 }
 
-TEST(SearchMates, RootWithoutMovesAnswersTheNullMove) {
-  SearchOutcome checkmated =
-      searchFen("r1bqkb1r/pppp1Qpp/2n2n2/4p3/2B1P3/8/PPPP1PPP/RNB1K1NR b KQkq - 0 4", 5);
-  EXPECT_EQ(checkmated.best, "0000");
-  EXPECT_EQ(checkmated.score, -ROOT_BOUND);
-  SearchOutcome stalemate = searchFen("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", 5);
-  EXPECT_EQ(stalemate.best, "0000");
-  EXPECT_EQ(stalemate.score, 0);
-}
-
 // Black is a queen and a rook up; only a draw can save white.
 const char* const LOST_FOR_WHITE = "1qr4k/p7/8/8/8/8/P7/7K w - - 0 1";
 
