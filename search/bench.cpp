@@ -71,14 +71,8 @@ int64_t runBench() {
     lastIrreversiblePly = 0;
     std::memset(originOf, NO_SQUARE, sizeof originOf);
     clearAllHashTables();
-    goLimits.goFlags = GO_DEPTH;
-    goLimits.depth = BENCH_DEPTH;
-    goLimits.searchMoveCount = 0;
     infoOutput = false;
-    bestMoveOwed = false;
-    searchMode = 1;
-    startSearch();
-    searchMode = 0;
+    searchToDepth(BENCH_DEPTH);
     total += nodeCount;
     emitLine("Position %2d/%d: bestmove %s nodes %lli\n", i + 1, benchPositionCount,
              isNoMove(rootBestMove) ? "0000" : moveText(rootBestMove).c_str(),

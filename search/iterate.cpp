@@ -135,6 +135,24 @@ void startSearch() {
   disarmTimer();
 }
 
+bool searchToDepth(int depth, int64_t nodes) {
+  goLimits.goFlags = GO_DEPTH;
+  goLimits.depth = depth;
+  goLimits.searchMoveCount = 0;
+  if (nodes > 0) {
+    goLimits.goFlags |= GO_NODES;
+    goLimits.nodes = nodes;
+  }
+  bestMoveOwed = false;
+  searchMode = 1;
+  startSearch();
+  // Typed input ends a search on the engine's own clock by setting the mode back to 0.
+  const bool completed = searchMode.load() == 1 && !quitRequested;
+  searchMode = 0;
+  bestMoveOwed = false;
+  return completed;
+}
+
 void iterativeDeepening() {
   // Step 1. A new search generation; nothing found yet.
   ++generation;

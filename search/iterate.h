@@ -8,6 +8,11 @@
 // Runs one whole search of the game position at currentPly; returns when it is over.
 void startSearch();
 
+// A search that a command runs itself (bench, the test-suite tools, tests): the game position at
+// currentPly to `depth` (and at most `nodes` nodes when given), whatever an earlier "go" asked
+// for, printing no "bestmove". False when arriving input or "quit" cut it short.
+bool searchToDepth(int depth, int64_t nodes = 0);
+
 void iterativeDeepening();
 int searchRoot(int alpha, int beta, int depth);
 

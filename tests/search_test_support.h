@@ -52,18 +52,8 @@ inline bool setGameLine(const std::string& fen, const std::vector<std::string>& 
 // Searches the current game position with the given flags and limits.
 inline SearchOutcome searchGameLine(int depth, long long nodes = 0) {
   clearAllHashTables();
-  goLimits.goFlags = GO_DEPTH;
-  goLimits.depth = depth;
-  goLimits.searchMoveCount = 0;
-  if (nodes > 0) {
-    goLimits.goFlags |= GO_NODES;
-    goLimits.nodes = nodes;
-  }
   infoOutput = false;
-  bestMoveOwed = false;
-  searchMode = 1;
-  startSearch();
-  searchMode = 0;
+  searchToDepth(depth, nodes);
   std::string best = isNoMove(rootBestMove) ? "0000" : moveText(rootBestMove);
   return {best, lastScore, (long long)nodeCount};
 }

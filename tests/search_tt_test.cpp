@@ -182,14 +182,8 @@ TEST(TableMoves, ACollidingEntrysMoveIsNeverPlayed) {
   }
   ttStore(0, 0, 0, root.key, BOUND_UPPER, bogus, NO_EVAL);
   generation = 0;
-  goLimits.goFlags = GO_DEPTH;
-  goLimits.depth = 4;
-  goLimits.searchMoveCount = 0;
   infoOutput = false;
-  bestMoveOwed = false;
-  searchMode = 1;
-  startSearch();
-  searchMode = 0;
+  searchToDepth(4);
   EXPECT_EQ(moveText(rootBestMove), "d1d8");
   EXPECT_EQ(lastScore, MATE_BASE - 1);
 }

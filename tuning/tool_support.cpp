@@ -81,18 +81,7 @@ bool toolStopRequested(const char* tool) {
 bool toolSearch(const char* tool, int ply, int depth, bool& stopped) {
   stopped = false;
   currentPly = ply;
-  // Only the depth limits a tool's search, whatever an earlier "go" asked for.
-  goLimits.goFlags = GO_DEPTH;
-  goLimits.depth = depth;
-  goLimits.searchMoveCount = 0;
-  bestMoveOwed = false;
-  searchMode = 1;
-  startSearch();
-  // Typed input ends a search on the engine's own clock by setting the mode back to 0.
-  bool cut = searchMode.load() != 1 || quitRequested;
-  searchMode = 0;
-  bestMoveOwed = false;
-  if (!cut) return true;
+  if (searchToDepth(depth)) return true;
   // A "stop" or "quit" that the search executed itself has left no line behind.
   if (quitRequested || !inputAvailable()) {
     if (!quitRequested) emitLine("info string %s stopped\n", tool);
