@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < POSITION_COUNT; ++i) {
       PlyState& state = states[i];
       state.staticEval = NO_EVAL;
-      evalCache[uint32_t(boards[i].key) & EVAL_CACHE_MASK].key = ~boards[i].key;
+      evalCache[uint32_t(boards[i].key) & EVAL_CACHE_MASK].check.store(~boards[i].key);
       checksum += Evaluate(boards[i], state);
     }
   }

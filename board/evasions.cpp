@@ -6,7 +6,6 @@
 #include "board/movewriter.h"
 #include "board/tables.h"
 #include "eval/derived.h"
-#include "search/history.h"
 
 namespace {
 
@@ -32,8 +31,8 @@ Bitboard checkResolvingSquares(int k, int direction, int checker) {
   }
 }
 
-inline int64_t quietEvasionScore(uint8_t code, int to) {
-  return history[code][to] - code + SCORE_EVASION_QUIET_BASE;
+inline int64_t quietEvasionScore(const MoveWriter& out, uint8_t code, int to) {
+  return out.history[code][to] - code + SCORE_EVASION_QUIET_BASE;
 }
 
 inline int64_t captureEvasionScore(const PlyState& state, uint8_t captured, uint8_t mover, int to) {
@@ -64,9 +63,9 @@ void addPawnEvasions(const Board& board, const PlyState& state, MoveWriter& out,
       const int twoAhead = to + G::forward;
       if (rankOf(s) == G::startRank && board.squares[twoAhead] == EMPTY &&
           ((targets >> twoAhead) & 1))
-        out.add(s, twoAhead, EMPTY, MOVE_NORMAL, quietEvasionScore(pawn, twoAhead));
+        out.add(s, twoAhead, EMPTY, MOVE_NORMAL, quietEvasionScore(out, pawn, twoAhead));
       if ((targets >> to) & 1)
-        out.addPawnMove(s, to, EMPTY, G::lastRank, quietEvasionScore(pawn, to));
+        out.addPawnMove(s, to, EMPTY, G::lastRank, quietEvasionScore(out, pawn, to));
     }
     const int east = s + G::captureEast, west = s + G::captureWest;
     if (file != 7 && (((enemy & targets) >> east) & 1))
@@ -94,7 +93,7 @@ void addPieceEvasions(const Board& board, const PlyState& state, MoveWriter& out
       const int to = popLowestBit(attacks);
       const uint8_t captured = board.squares[to];
       out.add(s, to, captured, MOVE_NORMAL,
-              captured == EMPTY ? quietEvasionScore(code, to)
+              captured == EMPTY ? quietEvasionScore(out, code, to)
                                 : captureEvasionScore(state, captured, code, to));
     }
   }
@@ -111,7 +110,7 @@ void addKingEvasions(const Board& board, const PlyState& state, MoveWriter& out,
     if ((blocked >> to) & 1) continue;
     const uint8_t captured = board.squares[to];
     const int64_t score =
-        to == state.lastTo ? SCORE_RECAPTURE : history[king][to] + ExchangeValue[captured];
+        to == state.lastTo ? SCORE_RECAPTURE : out.history[king][to] + ExchangeValue[captured];
     out.add(k, to, captured, MOVE_NORMAL, score);
   }
 }
@@ -119,10 +118,10 @@ void addKingEvasions(const Board& board, const PlyState& state, MoveWriter& out,
 }  // namespace
 
 void generateEvasions(const Board& board, PlyState& state, MoveList& list, int direction,
-                      int checkerSquare, bool doubleCheck) {
+                      int checkerSquare, bool doubleCheck, const HistoryTable& history) {
   const int us = state.side;
   const int k = board.kingSquare[us];
-  MoveWriter out(list);
+  MoveWriter out(list, history);
   if (!doubleCheck && checkerSquare < 64) {
     const Bitboard targets = checkResolvingSquares(k, direction, checkerSquare);
     if (us == WHITE)

@@ -78,7 +78,7 @@ void dropImpossibleCastlingRights(Board& b) {
 }  // namespace
 
 void rebuildFromSquares(Board& b, PlyState& state) {
-  // Everything but the mailbox, castling flags and king squares is derived here.
+  // Everything but the mailbox, castling flags, king squares and move origins is derived here.
   std::memset(b.materialMg, 0, sizeof b.materialMg);
   std::memset(b.materialEg, 0, sizeof b.materialEg);
   b.pstMg = b.pstEg = 0;
@@ -205,9 +205,9 @@ bool setPosition(Board& board, PlyState& state, const char* fen, std::string* er
   if ((s.attacksAll[s.side] >> b.kingSquare[other]) & 1)
     return fail(error, "the side not to move is in check");
 
+  std::memset(b.origin, NO_SQUARE, sizeof b.origin);
   board = b;
   state = s;
-  std::memset(originOf, NO_SQUARE, sizeof originOf);
   Evaluate(board, state);
   return true;
 }

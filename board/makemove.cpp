@@ -8,17 +8,18 @@
 
 #include "board/bitops.h"
 #include "board/keys.h"
-#include "board/movecache.h"
 #include "board/tables.h"
 #include "eval/derived.h"
-#include "search/tt.h"
 
 namespace {
 
-// Sliders whose attack sets still have to be recomputed during the current move, and the
-// occupancies the refresh walks with. Set by refreshAfterMove.
-Bitboard pendingRookLikes, pendingBishopLikes;
-Bitboard occupiedNoRookQueen, occupiedNoBishopQueen;
+// The sliders of one move whose attack sets still have to be recomputed, and the occupancies the
+// refresh walks with: rooks and queens are transparent on lines, bishops and queens on
+// diagonals, so every slider lined up behind another is reached too.
+struct SliderRefresh {
+  Bitboard pendingRookLikes, pendingBishopLikes;
+  Bitboard occupiedNoRookQueen, occupiedNoBishopQueen;
+};
 
 Bitboard rookLineAttacks(int sq, Bitboard occupied) {
   int rank = rankOf(sq);
@@ -133,12 +134,40 @@ void updateCastlingRights(Board& b, int side, int from, int to) {
   }
 }
 
-void recomputeSlider(Board& b, int sq) {
+void recomputeSlider(Board& b, SliderRefresh& r, int sq) {
   uint8_t code = b.squares[sq];
   computeSliderAttacks(b, sq, code);
   // A queen is in both pending sets; once recomputed it needs neither.
-  pendingRookLikes &= ~bitOf(sq);
-  pendingBishopLikes &= ~bitOf(sq);
+  r.pendingRookLikes &= ~bitOf(sq);
+  r.pendingBishopLikes &= ~bitOf(sq);
+}
+
+void refreshSlidersThrough(Board& board, SliderRefresh& r, int sq) {
+  Bitboard reached = rookLineAttacks(sq, r.occupiedNoRookQueen) & r.pendingRookLikes;
+  while (reached) {
+    int s = popLowestBit(reached);
+    if (r.pendingRookLikes & bitOf(s)) recomputeSlider(board, r, s);
+  }
+  reached = diagonalAttacks(sq, r.occupiedNoBishopQueen) & r.pendingBishopLikes;
+  while (reached) {
+    int s = popLowestBit(reached);
+    if (r.pendingBishopLikes & bitOf(s)) recomputeSlider(board, r, s);
+  }
+}
+
+// Starts the refresh of a move's sliders with the board after the move and walks its two squares.
+SliderRefresh refreshAfterMove(int from, int to, Board& board) {
+  SliderRefresh r;
+  Bitboard occupied = board.occupancy[WHITE] | board.occupancy[BLACK];
+  Bitboard queens = board.pieceBitboards[WHITE_QUEEN] | board.pieceBitboards[BLACK_QUEEN];
+  r.pendingRookLikes = board.pieceBitboards[WHITE_ROOK] | board.pieceBitboards[BLACK_ROOK] | queens;
+  r.pendingBishopLikes =
+      board.pieceBitboards[WHITE_BISHOP] | board.pieceBitboards[BLACK_BISHOP] | queens;
+  r.occupiedNoRookQueen = occupied & ~r.pendingRookLikes;
+  r.occupiedNoBishopQueen = occupied & ~r.pendingBishopLikes;
+  refreshSlidersThrough(board, r, from);
+  refreshSlidersThrough(board, r, to);
+  return r;
 }
 
 }  // namespace
@@ -156,33 +185,6 @@ void computeSliderAttacks(Board& board, int sq, uint8_t code) {
   if (kind == ROOK || kind == QUEEN) attacks |= rookLineAttacks(sq, occupied);
   if (kind == BISHOP || kind == QUEEN) attacks |= diagonalAttacks(sq, occupied);
   sliderSlot(board, code, board.listIndex[sq]) = attacks;
-}
-
-void refreshSlidersThrough(Board& board, int sq) {
-  // Rooks and queens are transparent here, so every one of them lined up behind another is
-  // reached; the same for bishops and queens on the diagonals.
-  Bitboard reached = rookLineAttacks(sq, occupiedNoRookQueen) & pendingRookLikes;
-  while (reached) {
-    int s = popLowestBit(reached);
-    if (pendingRookLikes & bitOf(s)) recomputeSlider(board, s);
-  }
-  reached = diagonalAttacks(sq, occupiedNoBishopQueen) & pendingBishopLikes;
-  while (reached) {
-    int s = popLowestBit(reached);
-    if (pendingBishopLikes & bitOf(s)) recomputeSlider(board, s);
-  }
-}
-
-void refreshAfterMove(int from, int to, Board& board) {
-  Bitboard occupied = board.occupancy[WHITE] | board.occupancy[BLACK];
-  Bitboard queens = board.pieceBitboards[WHITE_QUEEN] | board.pieceBitboards[BLACK_QUEEN];
-  pendingRookLikes = board.pieceBitboards[WHITE_ROOK] | board.pieceBitboards[BLACK_ROOK] | queens;
-  pendingBishopLikes =
-      board.pieceBitboards[WHITE_BISHOP] | board.pieceBitboards[BLACK_BISHOP] | queens;
-  occupiedNoRookQueen = occupied & ~pendingRookLikes;
-  occupiedNoBishopQueen = occupied & ~pendingBishopLikes;
-  refreshSlidersThrough(board, from);
-  refreshSlidersThrough(board, to);
 }
 
 void computeAttackSummaries(const Board& board, PlyState& state) {
@@ -215,14 +217,13 @@ void computeAttackSummaries(const Board& board, PlyState& state) {
 }
 
 void makeMove(Move move, const Board& parent, Board& child, const PlyState& parentState,
-              PlyState& childState, int ply) {
+              PlyState& childState) {
   const int from = move.from, to = move.to;
   const int side = parentState.side;
   const uint8_t mover = parent.squares[from];
   const uint8_t captured = parent.squares[to];
 
-  // 1-2. Save the origin entry; copy the board; reset the child state.
-  savedOrigin[ply] = originOf[to];
+  // 1-2. Copy the board; reset the child state.
   child = parent;
   childState.captured = captured;
   childState.staticEval = NO_EVAL;
@@ -260,7 +261,7 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
   int enPassantVictim = NO_SQUARE;
   if (!isPromotionKind(move.kind)) {
     shiftPiece(child, from, to, mover);
-    originOf[to] = uint8_t(from);
+    child.origin[to] = uint8_t(from);
     if (moverKind == PAWN) {
       if (to - from == 16 || from - to == 16) {
         childState.epSquare = uint8_t(to);
@@ -274,13 +275,13 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
       int rookFrom = move.kind == CASTLE_SHORT ? to + 1 : to - 2;
       int rookTo = move.kind == CASTLE_SHORT ? to - 1 : to + 1;
       shiftPiece(child, rookFrom, rookTo, codeFor(side, ROOK));
-      originOf[rookTo] = uint8_t(rookFrom);
+      child.origin[rookTo] = uint8_t(rookFrom);
       if (lineHint[enemyKing][rookTo]) childState.checkState = 2;
     }
   } else {
     removePiece(child, from, mover);
     addPiece(child, to, codeFor(side, promotionPieceKind(move.kind)));
-    originOf[to] = NO_SQUARE;
+    child.origin[to] = NO_SQUARE;
   }
 
   // 9. Side to move.
@@ -288,8 +289,8 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
   childState.side = uint8_t(side ^ 1);
 
   // 10. Slider attack sets through every changed square.
-  refreshAfterMove(from, to, child);
-  if (enPassantVictim != NO_SQUARE) refreshSlidersThrough(child, enPassantVictim);
+  SliderRefresh refresh = refreshAfterMove(from, to, child);
+  if (enPassantVictim != NO_SQUARE) refreshSlidersThrough(child, refresh, enPassantVictim);
   if (isPromotionKind(move.kind) && move.kind != PROMOTE_KNIGHT)
     computeSliderAttacks(child, to, child.squares[to]);
 
@@ -300,11 +301,6 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
   childState.lastMoverValue = ExchangeValue[now];
   childState.lastFrom = uint8_t(from);
   childState.lastTo = uint8_t(to);
-
-  // 13. Warm the cache lines the search and the generator will probe next.
-  ttPrefetch(child.key);
-  if (moveListCache)
-    __builtin_prefetch(&moveListCache[uint32_t(child.key) & (MOVE_CACHE_ENTRIES - 1)].key);
 }
 
 void makeNullMove(const Board& parent, Board& child, const PlyState& parentState,
@@ -327,35 +323,31 @@ void makeNullMove(const Board& parent, Board& child, const PlyState& parentState
   childState.threatSquare = NO_SQUARE;
 }
 
-void makeExchangeMove(Move move, const Board& board, const PlyState& state,
-                      PlyState& scratchState) {
+void makeExchangeMove(Move move, const Board& board, const PlyState& state, Board& scratch) {
   // Only the mailbox, lists, counts, signatures, bitboards and slider sets matter to the
   // exchange evaluation; the key and the evaluation sums may be touched but are never read.
   const int from = move.from, to = move.to;
   const int side = state.side;
   const uint8_t mover = board.squares[from];
   const uint8_t captured = board.squares[to];
-  exchangeBoard = board;
-  if (captured != EMPTY) removePiece(exchangeBoard, to, captured);
+  scratch = board;
+  if (captured != EMPTY) removePiece(scratch, to, captured);
   if (isPromotionKind(move.kind)) {
-    removePiece(exchangeBoard, from, mover);
-    addPiece(exchangeBoard, to, codeFor(side, promotionPieceKind(move.kind)));
+    removePiece(scratch, from, mover);
+    addPiece(scratch, to, codeFor(side, promotionPieceKind(move.kind)));
   } else {
-    shiftPiece(exchangeBoard, from, to, mover);
+    shiftPiece(scratch, from, to, mover);
     if (kindOf(mover) == PAWN && fileOf(from) != fileOf(to) && captured == EMPTY) {
       int victim = side == WHITE ? to - 8 : to + 8;
-      removePiece(exchangeBoard, victim, board.squares[victim]);
+      removePiece(scratch, victim, board.squares[victim]);
     } else if (move.kind == CASTLE_SHORT || move.kind == CASTLE_LONG) {
       int rookFrom = move.kind == CASTLE_SHORT ? to + 1 : to - 2;
       int rookTo = move.kind == CASTLE_SHORT ? to - 1 : to + 1;
-      shiftPiece(exchangeBoard, rookFrom, rookTo, codeFor(side, ROOK));
+      shiftPiece(scratch, rookFrom, rookTo, codeFor(side, ROOK));
     }
-    if (kindOf(mover) == KING) exchangeBoard.kingSquare[side] = uint8_t(to);
+    if (kindOf(mover) == KING) scratch.kingSquare[side] = uint8_t(to);
   }
-  scratchState = state;
-  scratchState.evalScratch = SCRATCH_UNSET;
-  scratchState.side = uint8_t(side ^ 1);
-  refreshAfterMove(from, to, exchangeBoard);
+  refreshAfterMove(from, to, scratch);
   if (isPromotionKind(move.kind) && move.kind != PROMOTE_KNIGHT)
-    computeSliderAttacks(exchangeBoard, to, exchangeBoard.squares[to]);
+    computeSliderAttacks(scratch, to, scratch.squares[to]);
 }

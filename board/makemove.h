@@ -5,18 +5,16 @@
 #include "board/types.h"
 
 // Makes `move` (pseudo-legal for the parent's side to move) from the parent records into the
-// child records. `ply` only indexes savedOrigin.
+// child records.
 void makeMove(Move move, const Board& parent, Board& child, const PlyState& parentState,
-              PlyState& childState, int ply);
+              PlyState& childState);
 void makeNullMove(const Board& parent, Board& child, const PlyState& parentState,
                   PlyState& childState);
-// One step of a capture sequence into exchangeBoard (only the fields exchange evaluation reads).
-void makeExchangeMove(Move move, const Board& board, const PlyState& state,
-                      PlyState& scratchState);
+// One step of a capture sequence into `scratch` (only the fields exchange evaluation reads are
+// kept right: mailbox, lists, counts, bitboards and slider sets).
+void makeExchangeMove(Move move, const Board& board, const PlyState& state, Board& scratch);
 
 void computeSliderAttacks(Board& board, int sq, uint8_t code);
-void refreshSlidersThrough(Board& board, int sq);
-void refreshAfterMove(int from, int to, Board& board);
 void computeAttackSummaries(const Board& board, PlyState& state);
 
 // The attack set of the slider with `code` at list position `index`.

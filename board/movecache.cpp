@@ -8,18 +8,24 @@ static_assert(sizeof(MoveCacheEntry) * MOVE_CACHE_ENTRIES == 4194304,
               "the move-list cache is 4 MB of 8192 entries");
 
 constexpr size_t MOVE_CACHE_ALIGNMENT = 64;
+constexpr size_t MOVE_CACHE_BYTES = sizeof(MoveCacheEntry) * MOVE_CACHE_ENTRIES;
 
-// Owned by this file; read and filled by generateMoves.
-MoveCacheEntry* moveListCache = nullptr;
-bool moveListCacheFilled = false;
-
-bool allocateMoveListCache() {
-  const size_t bytes = sizeof(MoveCacheEntry) * MOVE_CACHE_ENTRIES;
-  void* block = std::aligned_alloc(MOVE_CACHE_ALIGNMENT, bytes);
+bool allocateMoveListCache(MoveListCache& cache) {
+  void* block = std::aligned_alloc(MOVE_CACHE_ALIGNMENT, MOVE_CACHE_BYTES);
   if (block == nullptr) return false;  // the old block, if any, stays in service
-  std::memset(block, 0, bytes);
-  std::free(moveListCache);
-  moveListCacheFilled = false;
-  moveListCache = static_cast<MoveCacheEntry*>(block);
+  std::memset(block, 0, MOVE_CACHE_BYTES);
+  std::free(cache.entries);
+  cache.filled = false;
+  cache.entries = static_cast<MoveCacheEntry*>(block);
   return true;
+}
+
+void clearMoveListCache(MoveListCache& cache) {
+  if (cache.entries) std::memset(static_cast<void*>(cache.entries), 0, MOVE_CACHE_BYTES);
+}
+
+void freeMoveListCache(MoveListCache& cache) {
+  std::free(cache.entries);
+  cache.entries = nullptr;
+  cache.filled = false;
 }

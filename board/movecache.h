@@ -1,5 +1,5 @@
-// Recently generated move lists, keyed by the position key (filled by generateMoves while the
-// search is shallow).
+// Recently generated move lists, keyed by the position key. The main search thread owns one and
+// fills it while its iterations are shallow; other callers generate without a cache.
 #pragma once
 
 #include "board/types.h"
@@ -14,10 +14,14 @@ struct MoveCacheEntry {
   uint16_t threat;
 };
 
-extern MoveCacheEntry* moveListCache;
-// False while no list has been stored since the block was allocated: probes can then be skipped.
-extern bool moveListCacheFilled;
+struct MoveListCache {
+  MoveCacheEntry* entries = nullptr;  // 4 MB block, or null before allocation
+  bool filled = false;  // false while no list has been stored: probes can then be skipped
+};
 
 // Allocates (4 MB, zero-filled, 64-byte aligned) replacing the previous block. Returns false when
 // the memory cannot be had; the previous block then stays.
-bool allocateMoveListCache();
+bool allocateMoveListCache(MoveListCache& cache);
+// Forgets every stored list, keeping the block.
+void clearMoveListCache(MoveListCache& cache);
+void freeMoveListCache(MoveListCache& cache);

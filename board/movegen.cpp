@@ -8,8 +8,8 @@
 #include "board/movewriter.h"
 #include "board/tables.h"
 #include "eval/derived.h"
-#include "search/counters.h"
-#include "search/history.h"
+
+const HistoryTable noHistory = {};
 
 namespace {
 
@@ -64,8 +64,8 @@ void addPawnMoves(const Board& board, const PlyState& state, MoveWriter& out, bo
       if (board.squares[to] == EMPTY) {
         const int twoAhead = to + G::forward;
         if (rankOf(s) == G::startRank && board.squares[twoAhead] == EMPTY)
-          out.add(s, twoAhead, EMPTY, MOVE_NORMAL, history[pawn][twoAhead]);
-        out.addPawnMove(s, to, EMPTY, G::lastRank, history[pawn][to]);
+          out.add(s, twoAhead, EMPTY, MOVE_NORMAL, out.history[pawn][twoAhead]);
+        out.addPawnMove(s, to, EMPTY, G::lastRank, out.history[pawn][to]);
       }
     }
     if (file != 7 && ((enemy >> (s + G::captureEast)) & 1)) {
@@ -101,7 +101,7 @@ void addPieceMoves(const Board& board, const PlyState& state, MoveWriter& out,
       const uint8_t captured = board.squares[to];
       int64_t score;
       if (captured == EMPTY)
-        score = history[code][to] + bonus;
+        score = out.history[code][to] + bonus;
       else if (to == state.lastTo)
         score = SCORE_RECAPTURE;
       else
@@ -122,7 +122,7 @@ void addKingSteps(const Board& board, const PlyState& state, MoveWriter& out, in
     const uint8_t captured = board.squares[to];
     int64_t score;
     if (captured == EMPTY)
-      score = history[king][to] - stepPenalty;
+      score = out.history[king][to] - stepPenalty;
     else if (to == state.lastTo)
       score = SCORE_RECAPTURE;
     else
@@ -149,14 +149,15 @@ void addCastling(const Board& board, MoveWriter& out, int us) {
     out.add(base + 4, base + 2, EMPTY, CASTLE_LONG, SCORE_CASTLE_LONG);
 }
 
-MoveCacheEntry* cacheEntryFor(uint64_t key) {
-  if (moveListCache == nullptr || !moveListCacheFilled) return nullptr;
-  return &moveListCache[uint32_t(key) & (MOVE_CACHE_ENTRIES - 1)];
+MoveCacheEntry* cacheEntryFor(MoveListCache* cache, uint64_t key) {
+  if (cache == nullptr || cache->entries == nullptr || !cache->filled) return nullptr;
+  return &cache->entries[uint32_t(key) & (MOVE_CACHE_ENTRIES - 1)];
 }
 
 // A cached list carries no per-piece threat bonus; it is rescored with a bonus of 0, which only
 // shifts ordering within the first plies.
-void rescoreCachedList(const Board& board, const PlyState& state, MoveList& list) {
+void rescoreCachedList(const Board& board, const PlyState& state, MoveList& list,
+                       const HistoryTable& history) {
   for (int i = 0; i < list.count; ++i) {
     const Move m = list.moves[i];
     const uint8_t mover = board.squares[m.from];
@@ -169,22 +170,26 @@ void rescoreCachedList(const Board& board, const PlyState& state, MoveList& list
   }
 }
 
-bool probeMoveCache(const Board& board, PlyState& state, MoveList& list) {
-  const MoveCacheEntry* entry = cacheEntryFor(board.key);
+bool probeMoveCache(const Board& board, PlyState& state, MoveList& list,
+                    const MoveScoring& scoring) {
+  const MoveCacheEntry* entry = cacheEntryFor(scoring.cache, board.key);
   if (entry == nullptr || entry->key != board.key || entry->count > MOVE_CACHE_MOVES) return false;
   list.count = entry->count;
   std::memcpy(list.moves, entry->moves, sizeof(Move) * entry->count);
   state.threatSquare = uint8_t(entry->threat);
-  rescoreCachedList(board, state, list);
+  rescoreCachedList(board, state, list, scoring.history);
   return true;
 }
 
-void storeMoveCache(const Board& board, const PlyState& state, const MoveList& list, int ply) {
-  if (iterationDepth >= CACHE_MAX_DEPTH || ply >= CACHE_MAX_PLY || list.count >= CACHE_MAX_COUNT)
+void storeMoveCache(const Board& board, const PlyState& state, const MoveList& list, int ply,
+                    const MoveScoring& scoring) {
+  if (scoring.iterationDepth >= CACHE_MAX_DEPTH || ply >= CACHE_MAX_PLY ||
+      list.count >= CACHE_MAX_COUNT)
     return;
-  if (moveListCache == nullptr) return;
-  moveListCacheFilled = true;
-  MoveCacheEntry* entry = &moveListCache[uint32_t(board.key) & (MOVE_CACHE_ENTRIES - 1)];
+  MoveListCache* cache = scoring.cache;
+  if (cache == nullptr || cache->entries == nullptr) return;
+  cache->filled = true;
+  MoveCacheEntry* entry = &cache->entries[uint32_t(board.key) & (MOVE_CACHE_ENTRIES - 1)];
   std::memcpy(entry->moves, list.moves, sizeof(Move) * list.count);
   entry->count = uint16_t(list.count);
   entry->key = board.key;
@@ -193,14 +198,15 @@ void storeMoveCache(const Board& board, const PlyState& state, const MoveList& l
 
 }  // namespace
 
-void generateMoves(const Board& board, PlyState& state, MoveList& list, int ply) {
-  if (probeMoveCache(board, state, list)) {
+void generateMoves(const Board& board, PlyState& state, MoveList& list, int ply,
+                   const MoveScoring& scoring) {
+  if (probeMoveCache(board, state, list, scoring)) {
     resetTags(list);
     return;
   }
 
   const int us = state.side;
-  MoveWriter out(list);
+  MoveWriter out(list, scoring.history);
   ThreatTracker threat(state);
   if (us == WHITE)
     addPawnMoves<WHITE>(board, state, out, true);
@@ -215,12 +221,13 @@ void generateMoves(const Board& board, PlyState& state, MoveList& list, int ply)
   list.count = out.count;
   resetTags(list);
   state.threatSquare = threat.square;
-  storeMoveCache(board, state, list, ply);
+  storeMoveCache(board, state, list, ply, scoring);
 }
 
-void generateCaptures(const Board& board, PlyState& state, MoveList& list, int /*ply*/) {
+void generateCaptures(const Board& board, PlyState& state, MoveList& list,
+                      const HistoryTable& history) {
   const int us = state.side;
-  MoveWriter out(list);
+  MoveWriter out(list, history);
   ThreatTracker threat(state);
   if (us == WHITE)
     addPawnMoves<WHITE>(board, state, out, false);
@@ -235,7 +242,7 @@ void generateCaptures(const Board& board, PlyState& state, MoveList& list, int /
 }
 
 bool generateNodeMoves(const Board& board, PlyState& state, MoveList& list, int ply,
-                       int* checkers) {
+                       const MoveScoring& scoring, int* checkers) {
   int count = 0, direction = 0, checkerSquare = NO_SQUARE;
   if (kingAttacked(board, state)) {
     const SideCodes& enemy = state.side == WHITE ? blackCodes : whiteCodes;
@@ -244,16 +251,15 @@ bool generateNodeMoves(const Board& board, PlyState& state, MoveList& list, int 
   }
   if (checkers != nullptr) *checkers = count;
   if (count != 0) {
-    generateEvasions(board, state, list, direction, checkerSquare, count != 1);
+    generateEvasions(board, state, list, direction, checkerSquare, count != 1, scoring.history);
     return true;
   }
-  generateMoves(board, state, list, ply);
+  generateMoves(board, state, list, ply, scoring);
   return false;
 }
 
 int legalMoves(const Board& board, PlyState& state, MoveList& list) {
-  // A ply beyond the caching limit: tools read the cache but do not fill it.
-  const bool evasions = generateNodeMoves(board, state, list, MAX_PLY);
+  const bool evasions = generateNodeMoves(board, state, list, MAX_PLY, MoveScoring{noHistory});
   if (!evasions) filterLegal(board, state, list.moves, list.count);
   int kept = 0;
   for (int i = 0; i < list.count; ++i) {

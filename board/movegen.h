@@ -3,8 +3,21 @@
 
 #include "board/types.h"
 
-void generateMoves(const Board& board, PlyState& state, MoveList& list, int ply);
-void generateCaptures(const Board& board, PlyState& state, MoveList& list, int ply);
+struct MoveListCache;
+
+// What the generators read besides the position: the caller's history scores for quiet moves
+// and, for the main search thread, its move-list cache, which stores the lists of the shallow
+// iterations near the root.
+struct MoveScoring {
+  const HistoryTable& history;
+  MoveListCache* cache = nullptr;  // null: lists are neither looked up nor stored
+  int iterationDepth = 0;          // lists are stored only while this is shallow
+};
+
+void generateMoves(const Board& board, PlyState& state, MoveList& list, int ply,
+                   const MoveScoring& scoring);
+void generateCaptures(const Board& board, PlyState& state, MoveList& list,
+                      const HistoryTable& history);
 // Counts (up to 2, or up to 1 when countBoth is 0) the pieces of `attacker` that attack `sq`.
 // For every non-king attacker found it writes the direction code (1..10) and its square. The
 // attacker's record alone decides the pawn directions and pieces examined, so the test works
@@ -12,7 +25,7 @@ void generateCaptures(const Board& board, PlyState& state, MoveList& list, int p
 int findCheckers(const Board& board, const PlyState& state, const SideCodes& attacker, int sq,
                  int countBoth, int& direction, int& checkerSquare);
 void generateEvasions(const Board& board, PlyState& state, MoveList& list, int direction,
-                      int checkerSquare, bool doubleCheck);
+                      int checkerSquare, bool doubleCheck, const HistoryTable& history);
 // Strikes out (from = NO_SQUARE) those of the n moves starting at `first` that leave the
 // mover's king attacked.
 void filterLegal(const Board& board, const PlyState& state, Move* first, int n);
@@ -24,11 +37,14 @@ inline bool kingAttacked(const Board& board, const PlyState& state);
 // is then already legal), otherwise pseudo-legal moves. Returns true for an evasion list;
 // `checkers`, when given, receives the number of checking pieces (0, 1 or 2).
 bool generateNodeMoves(const Board& board, PlyState& state, MoveList& list, int ply,
-                       int* checkers = nullptr);
+                       const MoveScoring& scoring, int* checkers = nullptr);
 
 // All legal moves of a position, for the protocol and tools (not for the search): struck-out
-// moves are removed and the rest keep their order and scores. Returns the count.
+// moves are removed and the rest keep their order. Returns the count.
 int legalMoves(const Board& board, PlyState& state, MoveList& list);
+
+// A history table of zeros, for generating moves outside the search.
+extern const HistoryTable noHistory;
 
 inline bool kingAttacked(const Board& board, const PlyState& state) {
   int side = state.side;

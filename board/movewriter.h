@@ -22,9 +22,11 @@ inline void resetTags(MoveList& list) {
 // far below the capacity, this only keeps absurd set-ups from writing past the arrays.
 struct MoveWriter {
   MoveList& list;
+  const HistoryTable& history;  // scores of quiet moves
   int count;
 
-  explicit MoveWriter(MoveList& target) : list(target), count(0) {}
+  MoveWriter(MoveList& target, const HistoryTable& scores)
+      : list(target), history(scores), count(0) {}
 
   void add(int from, int to, uint8_t captured, uint8_t kind, int64_t score) {
     if (count >= MAX_LIST_MOVES) return;

@@ -1,20 +1,30 @@
 #include "board/perft.h"
 
+#include <memory>
+
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "search/counters.h"
 
-void perft(const Board& board, PlyState& state, int ply) {
+namespace {
+
+// The line a count walks: the move of ply p is made from slot p into slot p + 1.
+struct PerftLine {
+  Board boards[MAX_PLY + 1];
+  PlyState states[MAX_PLY + 1];
+};
+
+int64_t countFrom(PerftLine& line, int ply, int depth) {
+  const Board& board = line.boards[ply];
+  PlyState& state = line.states[ply];
   MoveList list;
-  const bool evasions = generateNodeMoves(board, state, list, ply);
+  const bool evasions = generateNodeMoves(board, state, list, ply, MoveScoring{noHistory});
+  int64_t count = 0;
   // The last ply is counted without making the moves, the whole list filtered at once.
-  if (ply >= iterationDepth) {
+  if (ply + 1 >= depth) {
     if (!evasions) filterLegal(board, state, list.moves, list.count);
-    for (int i = 0; i < list.count; ++i) nodeCount += list.moves[i].from != NO_SQUARE;
-    return;
+    for (int i = 0; i < list.count; ++i) count += list.moves[i].from != NO_SQUARE;
+    return count;
   }
-  Board& childBoard = searchBoards[ply + 1];
-  PlyState& childState = searchStates[ply + 1];
   for (int i = 0; i < list.count; ++i) {
     Move& move = list.moves[i];
     if (move.from == NO_SQUARE) continue;
@@ -22,8 +32,18 @@ void perft(const Board& board, PlyState& state, int ply) {
       filterLegal(board, state, &move, 1);
       if (move.from == NO_SQUARE) continue;
     }
-    makeMove(move, board, childBoard, state, childState, ply);
-    perft(childBoard, childState, ply + 1);
-    originOf[move.to] = savedOrigin[ply];
+    makeMove(move, board, line.boards[ply + 1], state, line.states[ply + 1]);
+    count += countFrom(line, ply + 1, depth);
   }
+  return count;
+}
+
+}  // namespace
+
+int64_t perft(const Board& board, const PlyState& state, int depth) {
+  if (depth > MAX_PLY) depth = MAX_PLY;
+  auto line = std::make_unique<PerftLine>();
+  line->boards[0] = board;
+  line->states[0] = state;
+  return countFrom(*line, 0, depth < 1 ? 1 : depth);
 }

@@ -1,8 +1,9 @@
 // Counting legal move sequences with the search's own generators and make-move.
 #pragma once
 
+#include <cstdint>
+
 #include "board/types.h"
 
-// Adds to nodeCount the legal sequences of max(iterationDepth - ply + 1, 1) plies from the
-// position; children of ply p are made into search-line slot p + 1.
-void perft(const Board& board, PlyState& state, int ply);
+// The number of legal move sequences of `depth` plies from the position; depth 0 counts like 1.
+int64_t perft(const Board& board, const PlyState& state, int depth);

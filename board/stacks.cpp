@@ -7,14 +7,6 @@ const SideCodes blackCodes = {BLACK, BLACK_KING, BLACK_QUEEN, BLACK_ROOK, BLACK_
 
 Board gameBoards[GAME_LINE_SIZE];
 PlyState gameStates[GAME_LINE_SIZE];
-Board searchBoards[SEARCH_LINE_SIZE];
-PlyState searchStates[SEARCH_LINE_SIZE];
-Board exchangeBoard;
-PlyState exchangeState;
-
-uint8_t originOf[64];
-uint8_t savedOrigin[GAME_LINE_SIZE];
-
 int currentPly = 0;
 int lastIrreversiblePly = 0;
 

@@ -102,6 +102,9 @@ struct Board {
   uint8_t pieceList[PIECE_CODES][LIST_CAPACITY];  // squares, packed at the front, NO_SQUARE after
   uint8_t listIndex[64];               // position of a square's piece in its list
   Bitboard sliderAttacks[6][LIST_CAPACITY];  // per slot group, indexed by list position
+  // For each square, the from-square of the last move made to it (NO_SQUARE after set-up and for
+  // a promotion); move ordering lowers a piece's move straight back where it came from.
+  uint8_t origin[64];
 };
 
 // The side to move and what the previous move did. Make-move starts each child record from a
@@ -146,6 +149,10 @@ struct MoveList {
   int32_t count;
 };
 
+// Quiet-move scores by [moving piece code][to-square]: the search keeps one table per thread and
+// hands it to the move generators, which order quiet moves by it.
+using HistoryTable = int32_t[PIECE_CODES][64];
+
 // The piece codes of one colour, as the attack tests take them.
 struct SideCodes {
   int32_t side;
@@ -154,24 +161,15 @@ struct SideCodes {
 extern const SideCodes whiteCodes;
 extern const SideCodes blackCodes;
 
-// The stacks. Game line: entry 0 is the position set up from FEN, entry i + 1 is entry i after
-// the i-th move of the protocol's move list. Search line: the search and perft make the move of
-// ply p from slot p into slot p + 1.
+// The game line: entry 0 is the position set up from FEN, entry i + 1 is entry i after the i-th
+// move of the protocol's move list. Written by the front end (and the tools) between searches;
+// a search reads it, never writes it. Each search thread keeps its own line of SEARCH_LINE_SIZE
+// records, the move of ply p made from slot p into slot p + 1.
 constexpr int GAME_LINE_SIZE = 1024;
 constexpr int SEARCH_LINE_SIZE = 129;
 constexpr int MAX_PLY = 128;
 extern Board gameBoards[GAME_LINE_SIZE];
 extern PlyState gameStates[GAME_LINE_SIZE];
-extern Board searchBoards[SEARCH_LINE_SIZE];
-extern PlyState searchStates[SEARCH_LINE_SIZE];
-extern Board exchangeBoard;          // target of the reduced make-move of exchange evaluation
-extern PlyState exchangeState;
-
-// For each square the from-square of the last move made to it (NO_SQUARE after set-up and for a
-// promotion). Make-move saves the overwritten entry in savedOrigin[ply]; whoever made the move
-// puts it back afterwards.
-extern uint8_t originOf[64];
-extern uint8_t savedOrigin[GAME_LINE_SIZE];
 
 // Game-line bookkeeping kept by the protocol's move-list reader for the repetition test.
 extern int currentPly;

@@ -7,17 +7,23 @@
 
 EvalCacheEntry* evalCache = nullptr;
 
+constexpr size_t EVAL_CACHE_BYTES = size_t(EVAL_CACHE_ENTRIES) * sizeof(EvalCacheEntry);
+static_assert(EVAL_CACHE_BYTES == 8 * 1024 * 1024, "the evaluation cache is 8 MB");
+
 bool allocateEvalCache() {
-  constexpr size_t bytes = size_t(EVAL_CACHE_ENTRIES) * sizeof(EvalCacheEntry);
-  static_assert(bytes == 8 * 1024 * 1024, "the evaluation cache is 8 MB");
-  void* block = std::aligned_alloc(64, bytes);
+  void* block = std::aligned_alloc(64, EVAL_CACHE_BYTES);
   if (block == nullptr) {
-    std::printf("Error en assignar %i MB per la hash de avaluacions.\n", int(bytes >> 20));
+    std::printf("Error en assignar %i MB per la hash de avaluacions.\n", int(EVAL_CACHE_BYTES >> 20));
     std::fflush(stdout);
     return false;
   }
-  std::memset(block, 0, bytes);
+  // All-zero words are a valid empty state of the atomics.
+  std::memset(block, 0, EVAL_CACHE_BYTES);
   std::free(evalCache);
   evalCache = static_cast<EvalCacheEntry*>(block);
   return true;
+}
+
+void clearEvalCache() {
+  if (evalCache) std::memset(static_cast<void*>(evalCache), 0, EVAL_CACHE_BYTES);
 }

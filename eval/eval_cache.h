@@ -1,12 +1,15 @@
-// The evaluation cache: direct-mapped, 8 MB, one entry per low-key index.
+// The evaluation cache: direct-mapped, 8 MB, one entry per low-key index, shared by all search
+// threads.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
-// Aligned to 8 so that an entry takes 16 bytes on 32-bit builds as well (8 MB in all).
-struct alignas(8) EvalCacheEntry {
-  uint64_t key;   // full position key
-  int32_t score;  // value for the side to move, exactly as Evaluate returned it
+// Two words that any thread may write at any time. `check` holds the key XOR `data`, so an entry
+// torn by two simultaneous writers fails the test instead of giving another position's score.
+struct alignas(16) EvalCacheEntry {
+  std::atomic<uint64_t> check;
+  std::atomic<uint64_t> data;  // the score for the side to move, in the low 32 bits
 };
 
 constexpr uint32_t EVAL_CACHE_ENTRIES = 524288;
@@ -18,3 +21,18 @@ extern EvalCacheEntry* evalCache;
 // (old block kept) when the memory cannot be had, after printing the failure message; the
 // caller ends the process.
 bool allocateEvalCache();
+// Forgets every stored evaluation.
+void clearEvalCache();
+
+inline bool probeEvalCache(const EvalCacheEntry& entry, uint64_t key, int& score) {
+  const uint64_t data = entry.data.load(std::memory_order_relaxed);
+  if ((entry.check.load(std::memory_order_relaxed) ^ data) != key) return false;
+  score = int32_t(uint32_t(data));
+  return true;
+}
+
+inline void storeEvalCache(EvalCacheEntry& entry, uint64_t key, int score) {
+  const uint64_t data = uint32_t(score);
+  entry.check.store(key ^ data, std::memory_order_relaxed);
+  entry.data.store(data, std::memory_order_relaxed);
+}

@@ -11,17 +11,9 @@
 #include "board/types.h"
 
 // ---- Per-call scratch ----
-// Written by the driver at the start of every evaluation that is not answered by a cache, then
-// read and moved by the term routines of the same call. Main thread only.
-//
-// King-attack counters, indexed by the side whose king is attacked. The enemy's piece terms fill
-// them; that king's safety routine reads them.
-extern int kingAttackWeight[2];   // attacked target squares times the attacker kind's weight
-extern int kingAttackSquares[2];  // attacked target squares the defender's minors and rooks miss
-extern int kingZoneHits[2];       // attacked squares of the king's 3x3 zone, no exclusions
-// Undeveloped or obstructed structures: -1 for each white one, +1 for each black one.
-extern int developmentCount;
-
+// Filled by the driver at the start of every evaluation that is not answered by a cache, then
+// read and moved by the term routines of the same call. It lives on the caller's stack, so
+// evaluations on several threads never share it.
 struct EvalMasks {
   Bitboard kingZone[2];          // each king's neighbourhood (without the king's square)
   Bitboard attackTarget[2];      // zone minus squares its own pawns cover minus enemy pawns on it
@@ -30,9 +22,18 @@ struct EvalMasks {
   Bitboard minorRookAttacks[2];  // squares the side's knights, bishops or rooks attack
   Bitboard allPawns;
 };
-extern EvalMasks evalMasks;
-// Fills evalMasks for the position and clears the counters above.
-void prepareEvalScratch(const Board& board, const PlyState& state);
+struct EvalScratch {
+  EvalMasks masks;
+  // King-attack counters, indexed by the side whose king is attacked. The enemy's piece terms
+  // fill them; that king's safety routine reads them.
+  int kingAttackWeight[2];   // attacked target squares times the attacker kind's weight
+  int kingAttackSquares[2];  // attacked target squares the defender's minors and rooks miss
+  int kingZoneHits[2];       // attacked squares of the king's 3x3 zone, no exclusions
+  // Undeveloped or obstructed structures: -1 for each white one, +1 for each black one.
+  int developmentCount;
+};
+// Fills the masks for the position and clears the counters.
+void prepareEvalScratch(const Board& board, const PlyState& state, EvalScratch& scratch);
 
 // ---- Fixed tables ----
 extern const int EdgeBonus[64];
@@ -69,22 +70,23 @@ inline Bitboard piecesOf(const Board& board, int side, uint8_t kind) {
 // Rooks (kind ROOK) or queens (kind QUEEN) on files and ranks. `egExtra` receives the
 // end-game-only part.
 template <int Us>
-int evalMajors(const Board& board, const PlyState& state, uint8_t kind, int& egExtra);
+int evalMajors(const Board& board, const PlyState& state, uint8_t kind, int& egExtra,
+               EvalScratch& scratch);
 template <int Us>
-int evalKnights(const Board& board, const PlyState& state, int& egExtra);
+int evalKnights(const Board& board, const PlyState& state, int& egExtra, EvalScratch& scratch);
 // Bishops (kind BISHOP) or queens (kind QUEEN) on diagonals.
 template <int Us>
-int evalDiagonals(const Board& board, uint8_t kind);
+int evalDiagonals(const Board& board, uint8_t kind, EvalScratch& scratch);
 // Penalty for Us's king (positive = bad for it); its end-game placement terms go straight into
 // `egSum`, which is kept from white's view.
 template <int Us>
-int evalKingSafety(const Board& board, const PlyState& state, int& egSum);
+int evalKingSafety(const Board& board, const PlyState& state, int& egSum, EvalScratch& scratch);
 template <int Us>
 void evalPawns(const Board& board, const PlyState& state, int& mgOut, int& egOut);
 
 // White minus black.
 int evalTrappedBishops(const Board& board);
-int evalRookShutIn(const Board& board);
+int evalRookShutIn(const Board& board, EvalScratch& scratch);
 // White minus black, added into both sums.
 void evalThreats(const Board& board, const PlyState& state, int& mgSum, int& egSum);
 // Material imbalance of unequal piece sets; adds into both sums.

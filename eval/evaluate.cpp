@@ -9,12 +9,6 @@
 #include "eval/eval_internal.h"
 #include "eval/params.h"
 
-int kingAttackWeight[2];
-int kingAttackSquares[2];
-int kingZoneHits[2];
-int developmentCount;
-EvalMasks evalMasks;
-
 namespace {
 
 constexpr Bitboard DARK_SQUARES = 0xAA55AA55AA55AA55ULL;  // rank + file even, a1 among them
@@ -23,23 +17,23 @@ inline bool isDarkSquare(int sq) { return ((rankOf(sq) + fileOf(sq)) & 1) == 0; 
 
 }  // namespace
 
-void prepareEvalScratch(const Board& board, const PlyState& state) {
+void prepareEvalScratch(const Board& board, const PlyState& state, EvalScratch& scratch) {
   for (int side = WHITE; side <= BLACK; ++side) {
     const int them = side ^ 1;
     const int king = board.kingSquare[side];
     const Bitboard zone = pieceAttacks[codeFor(side, KING)][king];
     // Squares the king's own pawns hold, or the attacker's pawns block, are no use to attack.
     const Bitboard excluded = state.pawnAttacks[side] | piecesOf(board, them, PAWN);
-    evalMasks.kingZone[side] = zone;
-    evalMasks.attackTarget[side] = zone & ~excluded;
-    evalMasks.knightTarget[side] = (zone | pieceAttacks[KNIGHT][king]) & ~excluded;
-    evalMasks.kingNear[side] = zone & ~state.attacksNoKing[side] & ~board.occupancy[them];
-    evalMasks.minorRookAttacks[side] =
+    scratch.masks.kingZone[side] = zone;
+    scratch.masks.attackTarget[side] = zone & ~excluded;
+    scratch.masks.knightTarget[side] = (zone | pieceAttacks[KNIGHT][king]) & ~excluded;
+    scratch.masks.kingNear[side] = zone & ~state.attacksNoKing[side] & ~board.occupancy[them];
+    scratch.masks.minorRookAttacks[side] =
         state.knightAttacks[side] | state.bishopAttacks[side] | state.rookAttacks[side];
-    kingAttackWeight[side] = kingAttackSquares[side] = kingZoneHits[side] = 0;
+    scratch.kingAttackWeight[side] = scratch.kingAttackSquares[side] = scratch.kingZoneHits[side] = 0;
   }
-  evalMasks.allPawns = board.pieceBitboards[WHITE_PAWN] | board.pieceBitboards[BLACK_PAWN];
-  developmentCount = 0;
+  scratch.masks.allPawns = board.pieceBitboards[WHITE_PAWN] | board.pieceBitboards[BLACK_PAWN];
+  scratch.developmentCount = 0;
 }
 
 namespace {
@@ -99,7 +93,7 @@ void bishopDetails(const Board& board, int& mg, int& eg) {
 
 // Step 15, once per side: the bishop pair, and pieces still blocking the back rank.
 template <int Us>
-void pairAndBackRank(const Board& board, int& mg, int& eg) {
+void pairAndBackRank(const Board& board, int& mg, int& eg, EvalScratch& scratch) {
   constexpr int Them = Us ^ 1;
   const int bishops = board.pieceCount[codeFor(Us, BISHOP)];
   if (bishops > 1 && bishops != board.pieceCount[codeFor(Them, BISHOP)]) {
@@ -121,23 +115,23 @@ void pairAndBackRank(const Board& board, int& mg, int& eg) {
   };
   for (const char* pair : {"ab", "hg"}) {  // rook's file, knight's file
     if (on(pair[0], rook) && on(pair[1], knight)) {
-      developmentCount += step;
+      scratch.developmentCount += step;
       mg -= CornerKnightRook;
       eg -= CornerKnightRook;
     }
   }
   const Bitboard homeCentre = Us == WHITE ? 0x3CULL : 0x3CULL << 56;  // c1-f1 / c8-f8
-  developmentCount += step * popCount(board.pieceBitboards[codeFor(Us, BISHOP)] & homeCentre);
+  scratch.developmentCount += step * popCount(board.pieceBitboards[codeFor(Us, BISHOP)] & homeCentre);
 }
 
 // Steps 3 to 19: the score from white's view before the fifty-move damping.
-int whiteScore(const Board& board, const PlyState& state) {
+int whiteScore(const Board& board, const PlyState& state, EvalScratch& scratch) {
   // 3. Endgame knowledge.
   const EndgameVerdict verdict = probeEndgameKnowledge(board, state);
   if (verdict.final) return verdict.score;
 
   // 4. Shared scratch.
-  prepareEvalScratch(board, state);
+  prepareEvalScratch(board, state, scratch);
 
   // 5. Material, with a bonus for trading down when ahead.
   const int whiteMaterial = board.materialMg[WHITE], blackMaterial = board.materialMg[BLACK];
@@ -163,7 +157,7 @@ int whiteScore(const Board& board, const PlyState& state) {
   }
 
   // 7. Terms counted in both phases.
-  int both = evalTrappedBishops(board) + evalRookShutIn(board);
+  int both = evalTrappedBishops(board) + evalRookShutIn(board, scratch);
   if (board.pawnsOnFile[WHITE][3] == 2 || board.pawnsOnFile[WHITE][4] == 2)
     both += CentreFileDoubled;
   if (board.pawnsOnFile[BLACK][3] == 2 || board.pawnsOnFile[BLACK][4] == 2)
@@ -171,13 +165,13 @@ int whiteScore(const Board& board, const PlyState& state) {
 
   // 8. Rooks and queens on files and ranks.
   int egExtra;
-  both += evalMajors<WHITE>(board, state, ROOK, egExtra);
+  both += evalMajors<WHITE>(board, state, ROOK, egExtra, scratch);
   eg += egExtra;
-  both += evalMajors<WHITE>(board, state, QUEEN, egExtra);
+  both += evalMajors<WHITE>(board, state, QUEEN, egExtra, scratch);
   eg += egExtra;
-  both -= evalMajors<BLACK>(board, state, ROOK, egExtra);
+  both -= evalMajors<BLACK>(board, state, ROOK, egExtra, scratch);
   eg -= egExtra;
-  both -= evalMajors<BLACK>(board, state, QUEEN, egExtra);
+  both -= evalMajors<BLACK>(board, state, QUEEN, egExtra, scratch);
   eg -= egExtra;
 
   // 9. Mobility.
@@ -212,21 +206,21 @@ int whiteScore(const Board& board, const PlyState& state) {
         board.pstEg + both;
 
   // 14. Knights, bishops on both wings, diagonal pieces.
-  int whiteMinor = evalKnights<WHITE>(board, state, egExtra);
+  int whiteMinor = evalKnights<WHITE>(board, state, egExtra, scratch);
   eg += egExtra;
-  int blackMinor = evalKnights<BLACK>(board, state, egExtra);
+  int blackMinor = evalKnights<BLACK>(board, state, egExtra, scratch);
   eg -= egExtra;
-  if ((evalMasks.allPawns & queensideFiles) && (evalMasks.allPawns & kingsideFiles)) {
+  if ((scratch.masks.allPawns & queensideFiles) && (scratch.masks.allPawns & kingsideFiles)) {
     const int bishopGap = board.pieceCount[WHITE_BISHOP] - board.pieceCount[BLACK_BISHOP];
     mg += bishopGap * BishopBothWingsMg;
     eg += bishopGap * BishopBothWingsEg;
   }
-  whiteMinor += evalDiagonals<WHITE>(board, BISHOP);
-  blackMinor += evalDiagonals<BLACK>(board, BISHOP);
+  whiteMinor += evalDiagonals<WHITE>(board, BISHOP, scratch);
+  blackMinor += evalDiagonals<BLACK>(board, BISHOP, scratch);
   const bool whiteQueen = board.pieceCount[WHITE_QUEEN] > 0;
   const bool blackQueen = board.pieceCount[BLACK_QUEEN] > 0;
-  if (whiteQueen) whiteMinor += evalDiagonals<WHITE>(board, QUEEN);
-  if (blackQueen) blackMinor += evalDiagonals<BLACK>(board, QUEEN);
+  if (whiteQueen) whiteMinor += evalDiagonals<WHITE>(board, QUEEN, scratch);
+  if (blackQueen) blackMinor += evalDiagonals<BLACK>(board, QUEEN, scratch);
   if (whiteQueen) eg += whiteMinor;
   if (blackQueen) eg -= blackMinor;
   mg += whiteMinor - blackMinor;
@@ -235,21 +229,21 @@ int whiteScore(const Board& board, const PlyState& state) {
   int whiteMg = 0, whiteEg = 0, blackMg = 0, blackEg = 0;
   bishopDetails<WHITE>(board, whiteMg, whiteEg);
   bishopDetails<BLACK>(board, blackMg, blackEg);
-  pairAndBackRank<WHITE>(board, whiteMg, whiteEg);
-  pairAndBackRank<BLACK>(board, blackMg, blackEg);
+  pairAndBackRank<WHITE>(board, whiteMg, whiteEg, scratch);
+  pairAndBackRank<BLACK>(board, blackMg, blackEg, scratch);
   mg += whiteMg - blackMg;
   eg += whiteEg - blackEg;
 
   // 16. King safety.
-  const int whiteDanger = evalKingSafety<WHITE>(board, state, eg);
-  const int blackDanger = evalKingSafety<BLACK>(board, state, eg);
+  const int whiteDanger = evalKingSafety<WHITE>(board, state, eg, scratch);
+  const int blackDanger = evalKingSafety<BLACK>(board, state, eg, scratch);
   mg += blackDanger - whiteDanger;
 
   // 17. Development: the table ends at ten; more counts as ten.
-  const int behind = developmentCount < 0 ? -developmentCount : developmentCount;
+  const int behind = scratch.developmentCount < 0 ? -scratch.developmentCount : scratch.developmentCount;
   const int developmentPenalty = DevelopmentPenalty[behind < 10 ? behind : 10];
-  if (developmentCount >= 1) mg += developmentPenalty;
-  if (developmentCount <= -1) mg -= developmentPenalty;
+  if (scratch.developmentCount >= 1) mg += developmentPenalty;
+  if (scratch.developmentCount <= -1) mg -= developmentPenalty;
 
   // 18. Threats.
   evalThreats(board, state, mg, eg);
@@ -267,10 +261,12 @@ int Evaluate(const Board& board, PlyState& state) {
   // 2. The evaluation cache. The halfmove clock is not part of the key, so positions that
   // differ only in the clock share an entry.
   EvalCacheEntry* entry = evalCache ? &evalCache[uint32_t(board.key) & EVAL_CACHE_MASK] : nullptr;
-  if (entry && entry->key == board.key) return state.staticEval = entry->score;
+  int cached;
+  if (entry && probeEvalCache(*entry, board.key, cached)) return state.staticEval = cached;
 
   // 3-19.
-  int score = whiteScore(board, state);
+  EvalScratch scratch;
+  int score = whiteScore(board, state, scratch);
   // 20. Fifty-move damping.
   score = dampByHalfmoveClock(score, state.halfmoveClock);
   // Piles of promoted pieces could push the sum into the range the search keeps for mates.
@@ -279,9 +275,6 @@ int Evaluate(const Board& board, PlyState& state) {
   // 21. For the side to move.
   const int result = state.side == WHITE ? score : -score;
   state.staticEval = result;
-  if (entry) {
-    entry->key = board.key;
-    entry->score = result;
-  }
+  if (entry) storeEvalCache(*entry, board.key, result);
   return result;
 }

@@ -20,7 +20,7 @@ inline Bitboard fallingRay(const Bitboard* ray, int sq, Bitboard occupied) {
 constexpr int squareOf(char file, int rank) { return (file - 'a') + 8 * (rank - 1); }
 
 template <int Us>
-int rookShutInPenalty(const Board& board) {
+int rookShutInPenalty(const Board& board, EvalScratch& scratch) {
   const int king = relativeSquare(Us, board.kingSquare[Us]);  // white's view from here on
   const uint8_t rook = codeFor(Us, ROOK);
   auto rookOn = [&](char file) {
@@ -37,9 +37,9 @@ int rookShutInPenalty(const Board& board) {
     right = shortRight;
   else
     return 0;
-  developmentCount += step;
+  scratch.developmentCount += step;
   if (board.castling[right]) return RookShutInByKing;
-  developmentCount += step;
+  scratch.developmentCount += step;
   return RookShutInByKing + RookShutInNoCastling;
 }
 
@@ -55,18 +55,18 @@ Bitboard bishopAttacksFrom(int sq, Bitboard occupied) {
          fallingRay(raySouthEast, sq, occupied) | fallingRay(raySouthWest, sq, occupied);
 }
 
-int evalRookShutIn(const Board& board) {
-  return rookShutInPenalty<BLACK>(board) - rookShutInPenalty<WHITE>(board);
+int evalRookShutIn(const Board& board, EvalScratch& scratch) {
+  return rookShutInPenalty<BLACK>(board, scratch) - rookShutInPenalty<WHITE>(board, scratch);
 }
 
 template <int Us>
-int evalKingSafety(const Board& board, const PlyState& state, int& egSum) {
+int evalKingSafety(const Board& board, const PlyState& state, int& egSum, EvalScratch& scratch) {
   constexpr int Them = Us ^ 1;
   constexpr int sign = Us == WHITE ? 1 : -1;  // egSum is kept from white's view
   const int king = board.kingSquare[Us];
   const int file = fileOf(king);
   const int rank = relativeRank(Us, king);
-  const Bitboard zone = evalMasks.kingZone[Us];
+  const Bitboard zone = scratch.masks.kingZone[Us];
   const uint8_t pawnFiles = board.pawnFileMask[WHITE] | board.pawnFileMask[BLACK];
   int penalty = 0;
 
@@ -80,7 +80,7 @@ int evalKingSafety(const Board& board, const PlyState& state, int& egSum) {
     for (int right : {shortRight, longRight}) {
       if (!board.castling[right]) {
         penalty += KingLostCastling;
-        developmentCount += Us == WHITE ? -1 : 1;
+        scratch.developmentCount += Us == WHITE ? -1 : 1;
       }
     }
   }
@@ -90,15 +90,15 @@ int evalKingSafety(const Board& board, const PlyState& state, int& egSum) {
   if (activityIndex >= 0) egSum += sign * MobilityTable[codeFor(Us, KING)][activityIndex];
 
   // 4. The attack counters left by the enemy's piece terms.
-  penalty += kingAttackSquares[Us] * kingAttackWeight[Us];
+  penalty += scratch.kingAttackSquares[Us] * scratch.kingAttackWeight[Us];
 
   // 5. Attack units: contact squares, then safe checks.
   int units = 0;
-  const Bitboard near = evalMasks.kingNear[Us];
+  const Bitboard near = scratch.masks.kingNear[Us];
   const int contactFactor = state.side == Them ? 2 : 1;
   const Bitboard enemyRooks = state.rookAttacks[Them];
   const Bitboard enemyQueens = state.queenAttacks[Them];
-  const Bitboard rookSupport = evalMasks.kingZone[Them] | enemyQueens | state.knightAttacks[Them] |
+  const Bitboard rookSupport = scratch.masks.kingZone[Them] | enemyQueens | state.knightAttacks[Them] |
                                state.bishopAttacks[Them] | state.pawnAttacks[Them];
   const Bitboard rookContact = near & rookRays[king] & enemyRooks & rookSupport;
   units += popCount(rookContact) * contactFactor * KingAttackWeight[1];
@@ -118,7 +118,7 @@ int evalKingSafety(const Board& board, const PlyState& state, int& egSum) {
   penalty += KingDangerTable[units];
 
   // 6. Number of hits on the king's zone.
-  int attackers = kingZoneHits[Us] + popCount(zone & state.pawnAttacks[Them]);
+  int attackers = scratch.kingZoneHits[Us] + popCount(zone & state.pawnAttacks[Them]);
   if (attackers > 7) attackers = 7;
   const int attackersBonus = KingAttackersBonus[attackers];
   penalty += attackersBonus;
@@ -132,7 +132,7 @@ int evalKingSafety(const Board& board, const PlyState& state, int& egSum) {
 
   // 8. Otherwise the hits count twice, and more so without defending pieces around.
   penalty += attackersBonus + ShelterUnit;
-  const int defended = popCount(zone & evalMasks.minorRookAttacks[Us]);
+  const int defended = popCount(zone & scratch.masks.minorRookAttacks[Us]);
   if (defended < 3) {
     penalty += 2 * ShelterUnit;
     if (attackers > 3) penalty += 4 * ShelterUnit;
@@ -140,5 +140,5 @@ int evalKingSafety(const Board& board, const PlyState& state, int& egSum) {
   return penalty;
 }
 
-template int evalKingSafety<WHITE>(const Board&, const PlyState&, int&);
-template int evalKingSafety<BLACK>(const Board&, const PlyState&, int&);
+template int evalKingSafety<WHITE>(const Board&, const PlyState&, int&, EvalScratch&);
+template int evalKingSafety<BLACK>(const Board&, const PlyState&, int&, EvalScratch&);

@@ -11,20 +11,21 @@ constexpr int squareOf(char file, int rank) { return (file - 'a') + 8 * (rank - 
 // A slider's hits on the enemy king: `lines` is the part of its attack set along the directions
 // that `weight` stands for, `rays` the empty-board rays of those directions.
 template <int Them>
-void addSliderKingAttack(int sq, Bitboard lines, const Bitboard* rays, int enemyKing, int weight) {
-  const Bitboard hits = lines & evalMasks.attackTarget[Them];
+void addSliderKingAttack(int sq, Bitboard lines, const Bitboard* rays, int enemyKing, int weight,
+                         EvalScratch& scratch) {
+  const Bitboard hits = lines & scratch.masks.attackTarget[Them];
   if (hits) {
-    kingAttackWeight[Them] += popCount(hits) * weight;
-    kingAttackSquares[Them] += popCount(hits & ~evalMasks.minorRookAttacks[Them]);
+    scratch.kingAttackWeight[Them] += popCount(hits) * weight;
+    scratch.kingAttackSquares[Them] += popCount(hits & ~scratch.masks.minorRookAttacks[Them]);
   } else if (rays[enemyKing] & bitOf(sq)) {
     // Aimed at the king through at most one pawn: a lever or a push away from the attack.
-    const Bitboard pawnsBetween = between[sq][enemyKing] & evalMasks.allPawns;
-    if ((pawnsBetween & (pawnsBetween - 1)) == 0) kingAttackSquares[Them] += 1;
+    const Bitboard pawnsBetween = between[sq][enemyKing] & scratch.masks.allPawns;
+    if ((pawnsBetween & (pawnsBetween - 1)) == 0) scratch.kingAttackSquares[Them] += 1;
   }
-  kingZoneHits[Them] += popCount(lines & evalMasks.kingZone[Them]);
+  scratch.kingZoneHits[Them] += popCount(lines & scratch.masks.kingZone[Them]);
 }
 
-// One step of developmentCount towards the side that is behind.
+// One step of scratch.developmentCount towards the side that is behind.
 template <int Us>
 constexpr int developmentStep() {
   return Us == WHITE ? -1 : 1;
@@ -33,7 +34,8 @@ constexpr int developmentStep() {
 }  // namespace
 
 template <int Us>
-int evalMajors(const Board& board, const PlyState& state, uint8_t kind, int& egExtra) {
+int evalMajors(const Board& board, const PlyState& state, uint8_t kind, int& egExtra,
+               EvalScratch& scratch) {
   constexpr int Them = Us ^ 1;
   // The enemy's last three ranks (6 to 8 for white): where an open file's entry is contested.
   constexpr Bitboard deepRanks = Us == WHITE ? 0xFFFFFF0000000000ULL : 0x0000000000FFFFFFULL;
@@ -85,17 +87,17 @@ int evalMajors(const Board& board, const PlyState& state, uint8_t kind, int& egE
     if (rank == 0 && rankScore + fileScore == totalBefore) {
       const int ahead = sq + forwardStep(Us);
       if (ownPawns & (bitOf(ahead) | bitOf(ahead + forwardStep(Us))))
-        developmentCount += developmentStep<Us>();
+        scratch.developmentCount += developmentStep<Us>();
     }
 
     addSliderKingAttack<Them>(sq, slots[i] & rookRays[sq], rookRays, enemyKing,
-                              RookKingAttackWeight);
+                              RookKingAttackWeight, scratch);
   }
   return rankScore + fileScore;
 }
 
 template <int Us>
-int evalKnights(const Board& board, const PlyState& state, int& egExtra) {
+int evalKnights(const Board& board, const PlyState& state, int& egExtra, EvalScratch& scratch) {
   constexpr int Them = Us ^ 1;
   const uint8_t code = codeFor(Us, KNIGHT);
   const int count = board.pieceCount[code];
@@ -124,10 +126,10 @@ int evalKnights(const Board& board, const PlyState& state, int& egExtra) {
       egExtra += KnightOutpostEg[fileOf(sq)];
     }
 
-    const Bitboard hits = attacks & evalMasks.knightTarget[Them];
-    kingAttackWeight[Them] += popCount(hits) * KnightKingAttackWeight;
-    kingAttackSquares[Them] += popCount(hits & ~evalMasks.minorRookAttacks[Them]);
-    kingZoneHits[Them] += popCount(attacks & evalMasks.kingZone[Them]);
+    const Bitboard hits = attacks & scratch.masks.knightTarget[Them];
+    scratch.kingAttackWeight[Them] += popCount(hits) * KnightKingAttackWeight;
+    scratch.kingAttackSquares[Them] += popCount(hits & ~scratch.masks.minorRookAttacks[Them]);
+    scratch.kingZoneHits[Them] += popCount(attacks & scratch.masks.kingZone[Them]);
 
     const Bitboard freeSquares = attacks & ~board.occupancy[Us];
     if (rank >= 6 && !(freeSquares & ~state.attacksAll[Them])) value -= KnightAdvancedNoRetreat;
@@ -140,7 +142,7 @@ int evalKnights(const Board& board, const PlyState& state, int& egExtra) {
 }
 
 template <int Us>
-int evalDiagonals(const Board& board, uint8_t kind) {
+int evalDiagonals(const Board& board, uint8_t kind, EvalScratch& scratch) {
   constexpr int Them = Us ^ 1;
   const uint8_t code = codeFor(Us, kind);
   const int count = board.pieceCount[code];
@@ -156,10 +158,10 @@ int evalDiagonals(const Board& board, uint8_t kind) {
     // Standing in front of an unmoved centre pawn.
     if ((sq == d3 || sq == e3) && board.squares[sq - forwardStep(Us)] == ownPawn) {
       value -= BishopBlocksCentrePawn;
-      developmentCount += developmentStep<Us>();
+      scratch.developmentCount += developmentStep<Us>();
     }
     addSliderKingAttack<Them>(sq, slots[i] & bishopRays[sq], bishopRays, enemyKing,
-                              BishopKingAttackWeight);
+                              BishopKingAttackWeight, scratch);
   }
   return value;
 }
@@ -203,9 +205,9 @@ int evalTrappedBishops(const Board& board) {
   return value;
 }
 
-template int evalMajors<WHITE>(const Board&, const PlyState&, uint8_t, int&);
-template int evalMajors<BLACK>(const Board&, const PlyState&, uint8_t, int&);
-template int evalKnights<WHITE>(const Board&, const PlyState&, int&);
-template int evalKnights<BLACK>(const Board&, const PlyState&, int&);
-template int evalDiagonals<WHITE>(const Board&, uint8_t);
-template int evalDiagonals<BLACK>(const Board&, uint8_t);
+template int evalMajors<WHITE>(const Board&, const PlyState&, uint8_t, int&, EvalScratch&);
+template int evalMajors<BLACK>(const Board&, const PlyState&, uint8_t, int&, EvalScratch&);
+template int evalKnights<WHITE>(const Board&, const PlyState&, int&, EvalScratch&);
+template int evalKnights<BLACK>(const Board&, const PlyState&, int&, EvalScratch&);
+template int evalDiagonals<WHITE>(const Board&, uint8_t, EvalScratch&);
+template int evalDiagonals<BLACK>(const Board&, uint8_t, EvalScratch&);

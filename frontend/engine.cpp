@@ -9,10 +9,16 @@
 #include "eval/params.h"
 #include "frontend/engine_state.h"
 #include "frontend/input.h"
+#include "frontend/search_commands.h"
 #include "frontend/timer.h"
-#include "search/history.h"
-#include "search/iterate.h"
+#include "search/search.h"
 #include "search/tt.h"
+
+namespace {
+
+void emitText(const char* line) { emitLine("%s", line); }
+
+}  // namespace
 
 void initEngineData() {
   // Evaluation weights before the geometric tables: initTables also builds the pawn-run and
@@ -25,7 +31,14 @@ void initEngineData() {
 
   initTables();
   initHashTables();
-  clearKillersAndHistory();
+  clearSearchHistory();
+  // The search reads the input, writes its lines and arms the timer through the front end.
+  SearchHost host;
+  host.poll = pollInput;
+  host.emit = emitText;
+  host.armTimer = armTimer;
+  host.disarmTimer = disarmTimer;
+  installSearchHost(host);
 }
 
 void initEngine() {
@@ -49,15 +62,14 @@ void initEngine() {
 void mainLoop() {
   while (!quitRequested) {
     if (searchMode != 0) {
-      startSearch();
-      searchMode = 0;
+      runGoSearch();
       continue;
     }
     // The interface has closed our input and every line it sent has been executed: nothing can
     // ask for more work, and a search it ordered has already finished above. An open-ended
     // search that ended on its own still holds its answer, and no "stop" can come for it.
     if (inputClosed && !inputAvailable()) {
-      reportBestMove();
+      answerGo();
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -68,4 +80,10 @@ void mainLoop() {
 void runEngine() {
   initEngine();
   mainLoop();
+  shutdownEngine();
+}
+
+void shutdownEngine() {
+  shutdownTimerThread();
+  setSearchThreads(1);
 }

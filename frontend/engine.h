@@ -17,3 +17,6 @@ void initEngine();
 
 // The main loop alone: polls input and runs pending searches until "quit" or the end of input.
 void mainLoop();
+
+// Ends the timer thread and the helper search threads before the process ends.
+void shutdownEngine();

@@ -12,10 +12,9 @@ std::string paramFileName;
 bool quitRequested = false;
 std::atomic<int> searchMode{0};
 bool infoOutput = true;
+int multiPvLines = 1;
 bool inputClosed = false;
 
-std::atomic<bool> stopSearch{false};
-std::atomic<bool> pollRequested{false};
 std::atomic<int> timerTicks{0};
 std::atomic<int> ticksPerPoll{1};
 

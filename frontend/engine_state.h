@@ -14,11 +14,10 @@ extern bool quitRequested;         // set by "quit"; the main loop ends
 // by the timer thread.
 extern std::atomic<int> searchMode;
 extern bool infoOutput;            // the search prints its info lines while true
+extern int multiPvLines;           // "MultiPV": principal variations per search
 extern bool inputClosed;           // standard input has reached its end
 
-// Shared with the timer thread.
-extern std::atomic<bool> stopSearch;     // set by the timer's time-up test; every node returns
-extern std::atomic<bool> pollRequested;  // set by each tick; the search then polls the input
+// Shared with the timer thread (the search's own flags are in search/search.h).
 extern std::atomic<int> timerTicks;      // ticks since the input was last looked at
 extern std::atomic<int> ticksPerPoll;    // ticks between two looks at the input during a search
 

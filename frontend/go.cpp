@@ -6,6 +6,7 @@
 
 #include "board/movetext.h"
 #include "frontend/engine_state.h"
+#include "search/search.h"
 
 GoLimits goLimits;
 bool goPonder = false;

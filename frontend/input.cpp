@@ -15,6 +15,7 @@
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
 #include "frontend/go.h"
+#include "search/search.h"
 
 bool commandOwnsInput = false;
 
@@ -135,7 +136,7 @@ void pollDuringSearch() {
   if (commandOwnsInput) {
     if (inputAvailable() && (peekLine() == "stop" || peekLine() == "quit")) {
       searchMode = 0;
-      stopSearch = true;
+      stopSearchNow();
     }
     return;
   }
@@ -144,7 +145,7 @@ void pollDuringSearch() {
     // its own finishes first.
     if (inputClosed && searchIsOpenEnded()) {
       searchMode = 0;
-      stopSearch = true;
+      stopSearchNow();
     }
     return;
   }
@@ -154,7 +155,7 @@ void pollDuringSearch() {
     return;
   }
   searchMode = 0;
-  stopSearch = true;
+  stopSearchNow();
 }
 
 }  // namespace
@@ -185,7 +186,6 @@ bool takeWaitingLine(std::string& line) {
 }
 
 void pollInput() {
-  pollRequested = false;
   if (searchMode != 0) {
     if (timerTicks < ticksPerPoll) return;
     timerTicks = 0;

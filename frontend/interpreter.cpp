@@ -12,12 +12,12 @@
 #include "board/perft.h"
 #include "eval/derived.h"
 #include "eval/params.h"
+#include "frontend/bench.h"
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
 #include "frontend/position_command.h"
 #include "frontend/timer.h"
-#include "search/counters.h"
-#include "search/history.h"
+#include "search/search.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ const char* const uciOptionLines[] = {
     "option name Hash type spin default 128 min 1 max 16384",
     "option name Clear Hash type button",
     "option name Move Overhead type spin default 100 min 0 max 5000",
-    "option name Threads type spin default 1 min 1 max 1",
+    "option name Threads type spin default 1 min 1 max 256",
+    "option name MultiPV type spin default 1 min 1 max 256",
 };
 
 // perft and divide make the move of ply p into search-line slot p + 1 and the move generator
@@ -128,7 +129,7 @@ void commandUci() {
 void commandIsReady() { emitLine("readyok\n"); }
 
 void commandQuit() {
-  stopSearch = true;
+  stopSearchNow();
   searchMode = 0;
   shutdownTimerThread();
   quitRequested = true;
@@ -140,11 +141,7 @@ void commandPerft(const char* line) {
   int depth = 0;
   if (!readCountDepth(line, 5, "perft", depth)) return;
   copySetupPosition(countRootBoard, countRootState);
-  clearKillersAndHistory();
-  nodeCount = 0;
-  iterationDepth = depth;
-  perft(countRootBoard, countRootState, 1);
-  emitLine("%lli\n", static_cast<long long>(nodeCount));
+  emitLine("%lli\n", static_cast<long long>(perft(countRootBoard, countRootState, depth)));
 }
 
 // Counts per legal root move of the set-up position; each line counts `depth` plies below its
@@ -153,25 +150,23 @@ void commandDivide(const char* line) {
   int depth = 0;
   if (!readCountDepth(line, 6, "divide", depth)) return;
   copySetupPosition(countRootBoard, countRootState);
-  iterationDepth = depth;
 
   MoveList list;
-  bool evasions = generateNodeMoves(countRootBoard, countRootState, list, 0);
+  bool evasions = generateNodeMoves(countRootBoard, countRootState, list, 0, MoveScoring{noHistory});
   long long total = 0;
+  Board child;
+  PlyState childState;
   for (int i = 0; i < list.count; ++i) {
     Move move = list.moves[i];
-    clearKillersAndHistory();
     if (isNoMove(move)) continue;
     if (!evasions) {
       filterLegal(countRootBoard, countRootState, &move, 1);
       if (isNoMove(move)) continue;
     }
-    makeMove(move, countRootBoard, searchBoards[1], countRootState, searchStates[1], 0);
-    nodeCount = 0;
-    perft(searchBoards[1], searchStates[1], 1);
-    originOf[move.to] = savedOrigin[0];
-    emitLine("%s %lli\n", moveText(move).c_str(), static_cast<long long>(nodeCount));
-    total += nodeCount;
+    makeMove(move, countRootBoard, child, countRootState, childState);
+    const long long count = perft(child, childState, depth);
+    emitLine("%s %lli\n", moveText(move).c_str(), count);
+    total += count;
   }
   emitLine("Total %lli\n", total);
 }
@@ -203,3 +198,5 @@ void commandEvalPeces(bool endgame) {
     emitLine("%s\n%s", row.c_str(), separator);
   }
 }
+
+void commandBench() { runBench(); }

@@ -6,7 +6,7 @@
 #include "frontend/engine_state.h"
 #include "frontend/input.h"
 #include "frontend/timer.h"
-#include "search/bench.h"
+#include "frontend/bench.h"
 
 int main(int argc, char** argv) {
   // Every output line must leave at once, also when standard output is a pipe. The stream's mode
@@ -23,10 +23,10 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "bench") == 0) {
     commandOwnsInput = true;
     runBench();
-    shutdownTimerThread();
+    shutdownEngine();
     return 0;
   }
   mainLoop();
-  shutdownTimerThread();
+  shutdownEngine();
   return 0;
 }

@@ -84,7 +84,7 @@ void playGameMove(Move move) {
   if (gameBoards[ply].squares[move.to] != EMPTY || kindOf(mover) == PAWN) {
     lastIrreversiblePly = ply;
   }
-  makeMove(move, gameBoards[ply], gameBoards[ply + 1], gameStates[ply], gameStates[ply + 1], ply);
+  makeMove(move, gameBoards[ply], gameBoards[ply + 1], gameStates[ply], gameStates[ply + 1]);
   currentPly = ply + 1;
 }
 

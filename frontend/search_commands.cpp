@@ -1,5 +1,8 @@
-// Handlers of the search's commands: "ucinewgame", "setoption", "SEE", "go", "ponderhit", "stop",
-// "bench".
+// Handlers of the search's commands ("ucinewgame", "setoption", "SEE", "go", "ponderhit", "stop")
+// and the front end's side of a search: running the search a "go" ordered, answering it with
+// exactly one "bestmove", and the searches that commands run themselves.
+#include "frontend/search_commands.h"
+
 #include <strings.h>
 
 #include <algorithm>
@@ -9,13 +12,12 @@
 #include <sstream>
 #include <string>
 
+#include "board/movetext.h"
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
 #include "frontend/go.h"
-#include "frontend/timer.h"
-#include "search/bench.h"
 #include "search/exchange.h"
-#include "search/iterate.h"
+#include "search/search.h"
 #include "search/time_control.h"
 #include "search/tt.h"
 
@@ -25,6 +27,10 @@ constexpr uint64_t MEGABYTE = 1048576;
 constexpr uint64_t DEFAULT_HASH_MB = 128;
 // The table's index mask is 32 bits: 2^32 entries of 16 bytes.
 constexpr uint64_t MAX_HASH_MB = 65536;
+
+// The result of the last "go" search and whether its "bestmove" is still owed. Main thread only.
+SearchResult lastGoResult;
+bool bestMoveOwed = false;
 
 // The leading decimal digits of a word; none gives 0. Values past `limit` give limit + 1.
 uint64_t leadingNumber(const char* text, uint64_t limit) {
@@ -79,7 +85,22 @@ void commandSetOption(const char* line) {
     moveOverheadMs = int(std::clamp<long long>(milliseconds, 0, MAX_MOVE_OVERHEAD_MS));
     return;
   }
-  // "Ponder", "Threads" (one thread is all there is) and the rest need nothing.
+  if (strcasecmp(name.c_str(), "Threads") == 0) {
+    long long wanted = 0;
+    if (std::sscanf(value.c_str(), "%lld", &wanted) != 1) return;
+    wanted = std::clamp<long long>(wanted, 1, MAX_SEARCH_THREADS);
+    const int running = setSearchThreads(int(wanted));
+    if (running < wanted)
+      emitLine("info string only %d of %lld threads could be started\n", running, wanted);
+    return;
+  }
+  if (strcasecmp(name.c_str(), "MultiPV") == 0) {
+    long long lines = 0;
+    if (std::sscanf(value.c_str(), "%lld", &lines) != 1) return;
+    multiPvLines = int(std::clamp<long long>(lines, 1, MAX_MULTI_PV));
+    return;
+  }
+  // "Ponder" and the rest need nothing.
   if (strcasecmp(name.c_str(), "Hash") != 0) return;
   uint64_t megabytes = leadingNumber(value.c_str(), uint64_t(1) << 40);
   if (megabytes == 0) megabytes = DEFAULT_HASH_MB;
@@ -115,10 +136,58 @@ void commandSee(const char* line) {
   emitLine("%i\n", staticExchange(board, state, move));
 }
 
+void answerGo() {
+  if (!bestMoveOwed) return;
+  bestMoveOwed = false;
+  const Move best = lastGoResult.best, ponder = lastGoResult.ponder;
+  if (isNoMove(best)) {
+    emitLine("bestmove 0000\n");
+  } else if (isNoMove(ponder)) {
+    emitLine("bestmove %s\n", moveText(best).c_str());
+  } else {
+    emitLine("bestmove %s ponder %s\n", moveText(best).c_str(), moveText(ponder).c_str());
+  }
+}
+
+void runGoSearch() {
+  SearchRequest request;
+  request.rootPly = currentPly;
+  request.lastIrreversiblePly = lastIrreversiblePly;
+  request.limits = goLimits;
+  request.printInfo = infoOutput;
+  request.multiPv = multiPvLines;
+  lastGoResult = runSearch(request);
+  // An open-ended search ("infinite", "ponder") that ended on its own holds its answer for "stop"
+  // (or "ponderhit"); one ended by "stop" or by input (the mode is then 0) answers now, before
+  // that input runs. "quit" needs no answer.
+  const bool heldOpen = searchMode.load() != 0 && (goLimits.goFlags & GO_INFINITE);
+  if (!heldOpen && !quitRequested) answerGo();
+  searchMode = 0;
+}
+
+bool searchForCommand(int rootPly, int depth, int64_t nodes, SearchResult& result) {
+  SearchRequest request;
+  request.rootPly = rootPly;
+  request.lastIrreversiblePly = lastIrreversiblePly;
+  request.limits.goFlags = GO_DEPTH;
+  request.limits.depth = depth;
+  if (nodes > 0) {
+    request.limits.goFlags |= GO_NODES;
+    request.limits.nodes = nodes;
+  }
+  request.printInfo = false;
+  // While the mode is 1 the input is read as during any search: a waiting "stop" or "quit" cuts
+  // it short (and stays for the command to read).
+  searchMode = 1;
+  result = runSearch(request);
+  searchMode = 0;
+  return !result.interrupted && !quitRequested;
+}
+
 void commandGo(char* line) {
   // A "go" after a search that ended unanswered answers it first. (The depth shortcuts parse
   // their line twice; the second pass finds the new search pending and leaves it alone.)
-  if (searchMode == 0) reportBestMove();
+  if (searchMode == 0) answerGo();
   parseGo(line);
   bestMoveOwed = true;
 }
@@ -131,24 +200,22 @@ void commandPonderhit() {
     goPonder = false;
     goLimits.goFlags &= uint8_t(~GO_INFINITE);
     searchMode = 1;
-    searchStartMs = nowMs();
-    allotTime();
-    armTimer();
-    // A ponder line without any limit says nothing about how long to think: answer now.
-    if (!(goLimits.goFlags & (GO_TIME | GO_INC | GO_MOVETIME | GO_DEPTH | GO_NODES | GO_MATE)))
-      stopSearch = true;
+    ponderhitSearch();
     return;
   }
   if (searchMode == 0 && goPonder) {
     goPonder = false;
-    reportBestMove();
+    answerGo();
   }
 }
 
+// During a search the answer follows as soon as the search has unwound; an idle engine that
+// still owes one answers at once.
 void commandStop() {
-  reportBestMove();
+  if (searchMode == 0) {
+    answerGo();
+    return;
+  }
   searchMode = 0;
-  stopSearch = true;
+  stopSearchNow();
 }
-
-void commandBench() { runBench(); }

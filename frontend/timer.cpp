@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "frontend/engine_state.h"
+#include "search/search.h"
 #include "search/time_control.h"
 
 namespace {
@@ -73,12 +74,12 @@ void createTimerThread() {
   object->thread = std::thread([object] { object->run(); });
 }
 
-void armTimer() {
-  ticksPerPoll.store(plannedTicksPerPoll, std::memory_order_relaxed);
+void armTimer(int tickIntervalMs, int pollEvery) {
+  ticksPerPoll.store(pollEvery, std::memory_order_relaxed);
   timerTicks.store(0, std::memory_order_relaxed);
   if (!timerThread) return;
   std::lock_guard<std::mutex> guard(timerThread->lock);
-  timerThread->tickIntervalMs.store(plannedTickIntervalMs, std::memory_order_relaxed);
+  timerThread->tickIntervalMs.store(tickIntervalMs, std::memory_order_relaxed);
   signalLocked(*timerThread);
 }
 

@@ -36,9 +36,9 @@ class TimerThread : public ThreadBase {
 // Main thread only. Every call is safe without a timer (in-process tools and tests run searches
 // without one) and after shutdown, which may come from "quit" inside a running search.
 void createTimerThread();
-// At the start of every search, after allotTime; "ponderhit" arms again with its new plan. The
-// first tick falls at once.
-void armTimer();
+// At the start of every search; "ponderhit" arms again with its new plan. The first tick falls
+// at once; the input is read every `ticksPerPoll` ticks.
+void armTimer(int tickIntervalMs, int ticksPerPoll);
 // After every search. When it returns, no tick of that search can still run.
 void disarmTimer();
 // Ends the thread and destroys it; a second call does nothing.

@@ -11,7 +11,6 @@
 #include "search/constants.h"
 #include "search/draw.h"
 #include "search/exchange.h"
-#include "search/history.h"
 #include "search/movecheck.h"
 #include "search/node.h"
 #include "search/ordering.h"
@@ -66,32 +65,31 @@ void splitCapturesAndQuiets(MoveList& list) {
 }
 
 // At ply 1 the quiet moves are ordered by the static evaluation they leave to the opponent.
-void scoreQuietsByEvaluation(MoveList& list, const Board& board, const PlyState& state) {
+void scoreQuietsByEvaluation(SearchThread& t, MoveList& list, const Board& board,
+                             const PlyState& state) {
   for (int i = 0; i < list.count; ++i) {
     if (list.tags[i] != TAG_QUIET || isNoMove(list.moves[i])) continue;
-    Move m = list.moves[i];
-    makeMove(m, board, searchBoards[2], state, searchStates[2], 1);
-    list.scores[i] = -Evaluate(searchBoards[2], searchStates[2]);
-    originOf[m.to] = savedOrigin[1];
+    makeMove(list.moves[i], board, t.boards[2], state, t.states[2]);
+    list.scores[i] = -Evaluate(t.boards[2], t.states[2]);
   }
 }
 
 }  // namespace
 
-int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int nodeType,
-               int horizon, ExclusionPair exclusion, Board& board, PlyState& state) {
+int searchNode(SearchThread& t, int alpha, int beta, int ply, int pvIndex, bool nullAllowed,
+               int nodeType, int horizon, ExclusionPair exclusion, Board& board, PlyState& state) {
   // Step 1. Entry.
   if (stopRequested() || ply >= MAX_PLY) return 0;
   // Step 5 (done first, so that an early return never leaves a stale row or move for the
   // parent to copy). Empty this node's principal variation and best move.
-  pvText[pvIndex][0] = 0;
-  bestMoveAtPly[ply] = NO_MOVE;
+  t.pv[pvIndex] = NO_MOVE;
+  t.bestMoveAtPly[ply] = NO_MOVE;
 
   // Step 2. Poll.
-  if (pollRequested.load(std::memory_order_relaxed)) pollFromSearch();
+  if (pollRequested.load(std::memory_order_relaxed)) pollFromSearch(t);
 
   // Step 3. Draw.
-  if (isDraw(board, state, ply)) return 0;
+  if (isDraw(t, board, state, ply)) return 0;
 
   // Step 4. Exclusion key: the position with one move excluded is a table position of its own.
   uint64_t key = board.key;
@@ -112,16 +110,16 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
 
   // Step 7. Horizon.
   if (ply >= horizon) {
-    if (kingAttacked(board, state) && horizon - iterationDepth <= EXTENSION_ROOM) {
+    if (kingAttacked(board, state) && horizon - t.iterationDepth <= EXTENSION_ROOM) {
       ++horizon;
       extended = true;
     } else {
-      return quiesce(alpha, beta, ply, 1, 0, -1, board, state);
+      return quiesce(t, alpha, beta, ply, 1, 0, -1, board, state);
     }
   }
 
   // Step 8. Count the node.
-  if (countNodeAndCheckLimit()) return 0;
+  if (countNodeAndCheckLimit(t)) return 0;
   int remaining = horizon - ply;
 
   // Step 9. Table probe.
@@ -131,30 +129,32 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
   bool nullOk = nullAllowed;
   uint8_t entryBound = BOUND_UPPER;
   int entryDepth = -MAX_PLY, entryValue = 0;
-  if (TtEntry* entry = ttProbe(key)) {
-    entryBound = entry->bound;
-    entryDepth = entry->depth;
-    entryValue = ttValueFromStore(entry->value, ply);
-    Move tableMove = entry->move;
+  TtEntry entry;
+  TtSlot* entrySlot;
+  if (ttProbe(key, entry, &entrySlot)) {
+    entryBound = entry.bound;
+    entryDepth = entry.depth;
+    entryValue = ttValueFromStore(entry.value, ply);
+    Move tableMove = entry.move;
     // A key collision must never make an impossible move.
     bool movePlausible = !isNoMove(tableMove) && isPseudoLegal(board, state, tableMove);
     if (entryDepth >= remaining && tableValueFits(entryBound, entryValue, alpha, beta)) {
-      entry->age = generation;
+      ttMarkUsed(entrySlot);
       if (entryValue > alpha && movePlausible && isQuietMove(tableMove)) {
-        updateKillers(tableMove, ply);
-        updateHistory(board, state, tableMove, nullptr, remaining * remaining, -1);
+        updateKillers(t, tableMove, ply);
+        updateHistory(t, board, state, tableMove, nullptr, remaining * remaining, -1);
       }
       return entryValue;
     }
     if (movePlausible) picker.hashMove = tableMove;
-    if (entry->evaluation != NO_EVAL) state.staticEval = entry->evaluation;
+    if (entry.evaluation != NO_EVAL) state.staticEval = entry.evaluation;
     if (entryBound == BOUND_UPPER && entryDepth >= remaining - NULL_MOVE_VETO_DEPTH &&
         entryValue < beta)
       nullOk = false;
   }
 
   // Step 10. Check: the evasions are the whole move list; steps 11 to 17 are skipped.
-  picker.evasions = generateEvasionsIfInCheck(board, state, picker.list);
+  picker.evasions = generateEvasionsIfInCheck(t, board, state, picker.list);
   const bool inCheck = picker.evasions;
   bool futile = false;
   int eval = 0;
@@ -171,17 +171,17 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
     // Step 13. Non-PV pruning.
     if (nodeType == NODE_NONPV) {
       // Step 13.1. Razoring.
-      if (iterationDepth > 1 && remaining <= RAZOR_MAX_REMAINING && isNoMove(picker.hashMove) &&
+      if (t.iterationDepth > 1 && remaining <= RAZOR_MAX_REMAINING && isNoMove(picker.hashMove) &&
           state.captured == EMPTY && std::abs(beta) < MATE_THRESHOLD) {
         int v = eval + RAZOR_MARGIN;
         if (v < beta) {
           if (remaining == 1) {
-            int q = quiesce(alpha, beta, ply, 1, 0, -1, board, state);
+            int q = quiesce(t, alpha, beta, ply, 1, 0, -1, board, state);
             return q > v ? q : v;
           }
           v = eval + RAZOR_WIDE_MARGIN;
           if (v < beta && remaining <= RAZOR_WIDE_MAX_REMAINING) {
-            int q = quiesce(alpha, beta, ply, 1, 0, -1, board, state);
+            int q = quiesce(t, alpha, beta, ply, 1, 0, -1, board, state);
             if (q < beta) return q > v ? q : v;
           }
         }
@@ -197,16 +197,16 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
     if (beta - alpha < 2 && remaining >= NULL_MOVE_MIN_REMAINING && nullOk &&
         std::abs(beta) < MATE_THRESHOLD && eval > beta &&
         board.materialMg[side] > NULL_MOVE_MIN_MATERIAL) {
-      lastCutoffMove = NO_MOVE;
+      t.lastCutoffMove = NO_MOVE;
       int reduction = 2 + remaining / 4;
       int slot = ply + reduction + 1;
       if (slot < MAX_PLY) {
-        makeNullMove(board, searchBoards[slot], state, searchStates[slot]);
-        int v = -searchNode(-beta, 1 - beta, slot, pvIndex + MAX_PLY - ply, false, NODE_NONPV,
-                            horizon, NO_EXCLUSION, searchBoards[slot], searchStates[slot]);
+        makeNullMove(board, t.boards[slot], state, t.states[slot]);
+        int v = -searchNode(t, -beta, 1 - beta, slot, pvIndex + MAX_PLY - ply, false, NODE_NONPV,
+                            horizon, NO_EXCLUSION, t.boards[slot], t.states[slot]);
         if (stopRequested()) return 0;
         if (v >= beta) return v;
-        picker.threatMove = lastCutoffMove;
+        picker.threatMove = t.lastCutoffMove;
       }
     }
 
@@ -220,12 +220,11 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
           eval + IID_MARGIN >= beta) ||
          (nodeType == NODE_PV && remaining >= IID_MIN_REMAINING_PV))) {
       int reduction = nodeType == NODE_NONPV ? remaining / 4 : 0;
-      searchNode(alpha, beta, ply, pvIndex, false, nodeType, horizon - reduction - 2, NO_EXCLUSION,
-                 board, state);
+      searchNode(t, alpha, beta, ply, pvIndex, false, nodeType, horizon - reduction - 2,
+                 NO_EXCLUSION, board, state);
       if (stopRequested()) return 0;
-      if (TtEntry* entry = ttProbe(key))
-        if (!isNoMove(entry->move) && isPseudoLegal(board, state, entry->move))
-          picker.hashMove = entry->move;
+      if (ttProbe(key, entry) && !isNoMove(entry.move) && isPseudoLegal(board, state, entry.move))
+        picker.hashMove = entry.move;
     }
   }
 
@@ -239,13 +238,13 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
   picker.hashPending = !picker.evasions && !isNoMove(picker.hashMove);
   picker.index = -1;
   if (picker.evasions) {
-    orderMoves(picker.list, ply, picker.hashMove, exclusion.threat);
+    orderMoves(t, picker.list, ply, picker.hashMove, exclusion.threat);
     picker.index = picker.list.count - 1;
   }
   int movesSearched = 0, quietCount = 0;
   uint8_t bound = BOUND_UPPER;
-  Board& child = searchBoards[ply + 1];
-  PlyState& childState = searchStates[ply + 1];
+  Board& child = t.boards[ply + 1];
+  PlyState& childState = t.states[ply + 1];
 
   for (;;) {
     // A non-PV node next to the horizon looks at a handful of moves only.
@@ -263,9 +262,9 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
     } else {
       if (picker.stage == TAG_HASH && !picker.evasions) {
         // The hash move is done: generate the rest.
-        generateMoves(board, state, picker.list, ply);
-        penaliseReturnMoves(picker.list);
-        orderMoves(picker.list, ply, picker.hashMove, exclusion.threat);
+        generateMoves(board, state, picker.list, ply, moveScoring(t));
+        penaliseReturnMoves(board, picker.list);
+        orderMoves(t, picker.list, ply, picker.hashMove, exclusion.threat);
         picker.stage = TAG_CAPTURE;
         splitCapturesAndQuiets(picker.list);
         picker.index = picker.list.count - 1;
@@ -276,7 +275,8 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
         if (picker.stage == TAG_DEFERRED) break;
         ++picker.stage;
         if (picker.stage == TAG_CAPTURE) splitCapturesAndQuiets(picker.list);
-        if (picker.stage == TAG_QUIET && ply == 1) scoreQuietsByEvaluation(picker.list, board, state);
+        if (picker.stage == TAG_QUIET && ply == 1)
+          scoreQuietsByEvaluation(t, picker.list, board, state);
         if (picker.stage == TAG_DEFERRED && remaining == 1 &&
             movesSearched > FRONTIER_DEFERRED_MOVES && bound == BOUND_EXACT)
           break;
@@ -323,18 +323,17 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
     if (stage == TAG_HASH && !inCheck && !extended && notExclusion &&
         remaining >= SINGULAR_MIN_REMAINING && entryBound == BOUND_LOWER &&
         entryDepth >= remaining - SINGULAR_DEPTH_SLACK &&
-        horizon - iterationDepth < EXTENSION_ROOM && std::abs(entryValue) < WINNING_EVAL_LIMIT &&
+        horizon - t.iterationDepth < EXTENSION_ROOM && std::abs(entryValue) < WINNING_EVAL_LIMIT &&
         sameFromToKind(move, picker.hashMove)) {
       int s = entryValue - ply - horizon;
       int slot = ply + remaining / 2;
       if (slot < MAX_PLY) {
-        searchBoards[slot] = board;
-        searchStates[slot] = state;
+        t.boards[slot] = board;
+        t.states[slot] = state;
         // The copy sits above stale slots, so its repetition test must not look below it.
-        searchStates[slot].plyCount = 0;
-        int v = searchNode(s - 1, s, slot, childPvIndex, false, NODE_EXCLUSION, horizon,
-                           {picker.hashMove, picker.threatMove}, searchBoards[slot],
-                           searchStates[slot]);
+        t.states[slot].plyCount = 0;
+        int v = searchNode(t, s - 1, s, slot, childPvIndex, false, NODE_EXCLUSION, horizon,
+                           {picker.hashMove, picker.threatMove}, t.boards[slot], t.states[slot]);
         if (stopRequested()) return 0;
         if (v < s) {
           ++moveHorizon;
@@ -348,15 +347,15 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
 
     // Step 18.4. Late-move reduction and pruning of quiet moves.
     const bool quiet = !isCaptureOrPromotion(move);
-    const bool killer = isKiller(move, ply);
+    const bool killer = isKiller(t, move, ply);
     int reduction = 0;
     if (quiet && stage != TAG_HASH && remaining >= 1 &&
         !(ply == 1 && movesSearched < LMR_SPARED_ROOT_REPLIES &&
-          iterationDepth <= LMR_FIRST_ITERATIONS) &&
+          t.iterationDepth <= LMR_FIRST_ITERATIONS) &&
         !(nodeType == NODE_PV && movesSearched == 1) && !killer) {
       ++quietCount;
-      int t = 8 / remaining + 2;
-      reduction = 1 + (quietCount >= t) + (quietCount >= 3 * t);
+      int lateAfter = 8 / remaining + 2;
+      reduction = 1 + (quietCount >= lateAfter) + (quietCount >= 3 * lateAfter);
       if (!inCheck && remaining <= LMP_MAX_REMAINING && movesSearched > 1 &&
           !advancesFar(side, move) && std::abs(alpha) < ALPHA_MATE_GATE &&
           quietCount >= ((2 * remaining - 1) * remaining) / 2 + 3)
@@ -367,19 +366,17 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
     }
 
     // Step 18.5. Make the move.
-    makeMove(move, board, child, state, childState, ply);
+    makeMove(move, board, child, state, childState);
+    ttPrefetch(child.key);
     const bool checking = givesCheck(child, childState);
 
     // Step 18.6. Futility pruning.
-    if (futile && quiet && movesSearched > 1 && !advancesFar(side, move) && !checking) {
-      originOf[move.to] = savedOrigin[ply];
-      continue;
-    }
+    if (futile && quiet && movesSearched > 1 && !advancesFar(side, move) && !checking) continue;
 
     // Step 18.7. Pawn-push extension.
     bool pawnPush = false;
     if (!extended && kindOf(board.squares[move.from]) == PAWN &&
-        rankOf(move.to) == (side == WHITE ? 6 : 1) && horizon - iterationDepth < EXTENSION_ROOM) {
+        rankOf(move.to) == (side == WHITE ? 6 : 1) && horizon - t.iterationDepth < EXTENSION_ROOM) {
       ++moveHorizon;
       pawnPush = true;
     }
@@ -389,7 +386,7 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
     bool done = false;
     if (reduction > 0 && !pawnPush) {
       if (moveHorizon - reduction < ply + 1) reduction = moveHorizon - ply - 1;
-      v = -searchNode(-alpha - 1, -alpha, ply + 1, childPvIndex, true, NODE_NONPV,
+      v = -searchNode(t, -alpha - 1, -alpha, ply + 1, childPvIndex, true, NODE_NONPV,
                       moveHorizon - reduction, childPair, child, childState);
       done = v <= alpha;
     }
@@ -399,29 +396,28 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
       int childHorizon = moveHorizon;
       if (stage == TAG_DEFERRED && !killer && remaining > 1) --childHorizon;
       if (!extended && !pawnPush && ply + 1 == horizon && checking &&
-          horizon - iterationDepth < EXTENSION_ROOM)
+          horizon - t.iterationDepth < EXTENSION_ROOM)
         ++childHorizon;
       bool firstPvMove = nodeType == NODE_PV && movesSearched == 1;
       if (!firstPvMove)
-        v = -searchNode(-alpha - 1, -alpha, ply + 1, childPvIndex, true, NODE_NONPV, childHorizon,
-                        childPair, child, childState);
+        v = -searchNode(t, -alpha - 1, -alpha, ply + 1, childPvIndex, true, NODE_NONPV,
+                        childHorizon, childPair, child, childState);
       if (nodeType == NODE_PV && (firstPvMove || (v > alpha && v < beta)))
-        v = -searchNode(-beta, -alpha, ply + 1, childPvIndex, true, NODE_PV, childHorizon,
+        v = -searchNode(t, -beta, -alpha, ply + 1, childPvIndex, true, NODE_PV, childHorizon,
                         childPair, child, childState);
     }
 
-    // Step 18.10. Undo the move's extensions and its origin entry.
-    originOf[move.to] = savedOrigin[ply];
+    // Step 18.10. A stopped search returns nothing worth keeping.
     if (stopRequested()) return 0;
 
     // Step 18.11. New best move; a cut-off ends the node.
     if (v > alpha) {
-      bestMoveAtPly[ply] = move;
-      writePv(pvIndex, ply, move);
+      t.bestMoveAtPly[ply] = move;
+      writePv(t, pvIndex, ply, move);
       if (v >= beta) {
-        lastCutoffMove = move;
-        updateKillers(move, ply);
-        updateHistory(board, state, move, &picker.list, remaining * remaining,
+        t.lastCutoffMove = move;
+        updateKillers(t, move, ply);
+        updateHistory(t, board, state, move, &picker.list, remaining * remaining,
                       stage == TAG_HASH ? -1 : position + 1);
         ttStore(beta, ply, remaining, key, BOUND_LOWER, move, state.staticEval);
         return beta;
@@ -438,6 +434,6 @@ int searchNode(int alpha, int beta, int ply, int pvIndex, bool nullAllowed, int 
     ttStore(0, ply, remaining, key, BOUND_EXACT, NO_MOVE, state.staticEval);
     return 0;
   }
-  ttStore(alpha, ply, horizon - ply, key, bound, bestMoveAtPly[ply], state.staticEval);
+  ttStore(alpha, ply, horizon - ply, key, bound, t.bestMoveAtPly[ply], state.staticEval);
   return alpha;
 }

@@ -59,14 +59,15 @@ int staticExchange(const Board& board, const PlyState& state, Move move) {
   if (move.captured != EMPTY && balance > 0) return balance;
   if (balance < SEE_PAWN_GUARD_LOSS && enemyPawnGuards(board, state.side, move.to)) return balance;
 
-  makeExchangeMove(move, board, state, exchangeState);
+  Board after;
+  makeExchangeMove(move, board, state, after);
   int side = state.side;
   Attackers theirs, ours;
   int risk = moverValue - capturedValue;
-  int cheap = collect(exchangeBoard, side ^ 1, move.to, risk, theirs);
+  int cheap = collect(after, side ^ 1, move.to, risk, theirs);
   if (cheap >= 0) return cheap - risk;
   if (theirs.count == 0) return capturedValue;
-  collect(exchangeBoard, side, move.to, 0, ours);
+  collect(after, side, move.to, 0, ours);
 
   // Swap list: gain[k] is what the side making capture k wins if the sequence stopped there.
   int gain[2 * PIECE_CODES * LIST_CAPACITY + 2];

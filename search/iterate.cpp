@@ -1,41 +1,39 @@
 #include "search/iterate.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "board/movetext.h"
-#include "frontend/engine_state.h"
-#include "frontend/go.h"
-#include "frontend/input.h"
-#include "frontend/timer.h"
 #include "search/alphabeta.h"
 #include "search/constants.h"
-#include "search/counters.h"
-#include "search/history.h"
+#include "search/host.h"
 #include "search/movecheck.h"
 #include "search/node.h"
 #include "search/ordering.h"
+#include "search/report.h"
 #include "search/time_control.h"
 #include "search/tt.h"
 
-MoveList rootMoves;
-int rootInCheck = 0;
-Move rootBestMove = NO_MOVE;
-Move rootPonderMove = NO_MOVE;
-int lastScore = 0;
-int rootLegalMoves = 0;
-bool bestMoveOwed = false;
+GoLimits mainLimits;
 
 namespace {
 
-int64_t nodeBookmark = 0;
+// The main thread's MultiPV lines of the last complete iteration, best first.
+struct MultiPvLine {
+  Move move;
+  int score;
+  Move row[MAX_PLY];
+};
+MultiPvLine multiPvLines[MAX_MULTI_PV];
+
+bool reportsInfo(const SearchThread& t) { return t.index == 0 && t.request->printInfo; }
 
 // Strikes out the root moves that "searchmoves" did not name, unless it named none of them.
-void restrictRootMoves() {
-  const GoLimits& g = goLimits;
+void restrictRootMoves(SearchThread& t) {
+  const GoLimits& g = t.request->limits;
+  MoveList& rootMoves = t.rootMoves;
   if (g.searchMoveCount == 0) return;
   bool anyListed = false;
   for (int i = 0; i < rootMoves.count; ++i)
@@ -53,192 +51,177 @@ void restrictRootMoves() {
 
 // The reply found below the best root move, if it is a legal move after it (slot 1 still holds
 // the position after the root move just searched).
-Move validatedPonderMove() {
-  Move reply = bestMoveAtPly[1];
-  if (isNoMove(reply) || !isPseudoLegal(searchBoards[1], searchStates[1], reply)) return NO_MOVE;
+Move validatedPonderMove(SearchThread& t) {
+  Move reply = t.bestMoveAtPly[1];
+  if (isNoMove(reply) || !isPseudoLegal(t.boards[1], t.states[1], reply)) return NO_MOVE;
   MoveList evasions;
-  PlyState state = searchStates[1];
-  if (generateEvasionsIfInCheck(searchBoards[1], state, evasions)) {
+  PlyState state = t.states[1];
+  if (generateEvasionsIfInCheck(t, t.boards[1], state, evasions)) {
     for (int i = 0; i < evasions.count; ++i)
       if (!isNoMove(evasions.moves[i]) && sameFromToKind(evasions.moves[i], reply)) return reply;
     return NO_MOVE;
   }
-  filterLegal(searchBoards[1], searchStates[1], &reply, 1);
+  filterLegal(t.boards[1], t.states[1], &reply, 1);
   return reply;
 }
 
-void printInfoLine(int depth, int v, bool lowerbound) {
-  int64_t time = elapsedMs() + 1;
-  int nps = int(nodeCount * 1000 / time);
-  char line[PV_TEXT_BYTES * MAX_PLY + 256];
-  int length;
-  if (v >= MATE_THRESHOLD) {
-    length = std::snprintf(line, 256, "info depth %d seldepth %d score mate %i nodes %lli nps %i time %i pv ",
-                           depth, selDepth, (MATE_BASE + 1 - v) / 2, (long long)nodeCount, nps,
-                           int(time));
-  } else if (v > -MATE_THRESHOLD) {
-    length = std::snprintf(line, 256, "info depth %d seldepth %d score cp %i%s nodes %lli nps %i time %i pv ",
-                           depth, selDepth, v, lowerbound ? " lowerbound" : "",
-                           (long long)nodeCount, nps, int(time));
-  } else {
-    length = std::snprintf(line, 256, "info depth %d seldepth %d score mate %i nodes %lli nps %i time %i pv ",
-                           depth, selDepth, -((v + MATE_BASE) / 2), (long long)nodeCount, nps,
-                           int(time));
-  }
-  for (int i = 0; i < depth && i < MAX_PLY && pvText[i][0]; ++i)
-    length += std::snprintf(line + length, sizeof line - size_t(length), "%s ", pvText[i]);
-  std::snprintf(line + length, sizeof line - size_t(length), "\n");
-  emitLine("%s", line);
+// Did the last best root move prove the mate that "go mate" asked for? (Main thread.)
+bool mateLimitReached(const SearchThread& t, int v) {
+  const GoLimits& g = mainLimits;
+  return t.index == 0 && (g.goFlags & GO_MATE) && v >= MATE_THRESHOLD &&
+         (MATE_BASE + 1 - v) / 2 <= g.mate;
 }
 
-// Did the last best root move prove the mate that "go mate" asked for?
-bool mateLimitReached(int v) {
-  const GoLimits& g = goLimits;
-  return (g.goFlags & GO_MATE) && v >= MATE_THRESHOLD && (MATE_BASE + 1 - v) / 2 <= g.mate;
+// A root move already settled as an earlier MultiPV line of this iteration.
+bool inEarlierLine(const SearchThread& t, Move move) {
+  for (int k = 0; k < t.multiPvDone; ++k)
+    if (sameFromToKind(t.multiPvMoves[k], move)) return true;
+  return false;
+}
+
+// Helper threads leave out some depths, each in its own rhythm, so that the threads spread over
+// neighbouring depths instead of all searching the same tree.
+bool helperSkipsDepth(const SearchThread& t, int depth) {
+  if (t.index == 0) return false;
+  const int slot = (t.index - 1) % 20;
+  const int run = slot < 2 ? 1 : slot < 6 ? 2 : slot < 12 ? 3 : 4;  // depths searched, then skipped
+  const int phase = slot < 2 ? slot : slot < 6 ? slot - 2 : slot < 12 ? slot - 6 : slot - 12;
+  return ((depth + phase) / run) % 2 != 0;
+}
+
+// One iteration of MultiPV: each line searches the root moves the earlier lines left, with a
+// full window; the lines are then printed best first.
+int searchMultiPv(SearchThread& t, int depth, int lines) {
+  int settled = 0;
+  for (; settled < lines; ++settled) {
+    t.multiPvDone = settled;
+    const int v = searchRoot(t, -ROOT_BOUND, ROOT_BOUND, depth);
+    if (stopSearch.load(std::memory_order_relaxed)) break;
+    if (isNoMove(t.bestMoveAtPly[0]) || inEarlierLine(t, t.bestMoveAtPly[0])) break;
+    MultiPvLine& line = multiPvLines[settled];
+    line.move = t.multiPvMoves[settled] = t.bestMoveAtPly[0];
+    line.score = t.multiPvScores[settled] = v;
+    std::memcpy(line.row, t.pv, sizeof line.row);
+  }
+  t.multiPvDone = 0;
+  if (stopSearch.load(std::memory_order_relaxed) || settled == 0) return 0;
+  std::stable_sort(multiPvLines, multiPvLines + settled,
+                   [](const MultiPvLine& a, const MultiPvLine& b) { return a.score > b.score; });
+  t.rootBestMove = t.bestMoveAtPly[0] = multiPvLines[0].move;
+  for (int k = 0; k < settled; ++k) {
+    PrintedPv pv;
+    buildPrintedPv(t, multiPvLines[k].row, depth, NO_MOVE, pv);
+    if (k == 0) t.rootPonderMove = pv.length > 1 ? pv.moves[1] : NO_MOVE;
+    if (reportsInfo(t)) printScoreLine(t, depth, multiPvLines[k].score, false, k + 1, pv);
+  }
+  return multiPvLines[0].score;
 }
 
 }  // namespace
 
-void printBestMove(Move best, Move ponder) {
-  if (isNoMove(best)) {
-    emitLine("bestmove 0000\n");
-  } else if (isNoMove(ponder)) {
-    emitLine("bestmove %s\n", moveText(best).c_str());
-  } else {
-    emitLine("bestmove %s ponder %s\n", moveText(best).c_str(), moveText(ponder).c_str());
-  }
-}
+void iterativeDeepening(SearchThread& t) {
+  const bool isMain = t.index == 0;
+  const int multiPv = isMain ? t.request->multiPv : 1;
 
-void reportBestMove() {
-  if (!bestMoveOwed) return;
-  bestMoveOwed = false;
-  printBestMove(rootBestMove, rootPonderMove);
-}
-
-void startSearch() {
-  searchStartMs = nowMs();
-  searchBoards[0] = gameBoards[currentPly];
-  searchStates[0] = gameStates[currentPly];
-  clearKillersAndHistory();
-  nodeCount = 0;
-  nodeBookmark = 0;
-  timeBudget = 0;
-  stopSearch = false;
-  rootSide = searchStates[0].side;
-  nodeLimit = (goLimits.goFlags & GO_NODES) ? goLimits.nodes : INT64_MAX;
-  pendingCurrmove[0] = 0;
-  firstIterationDone = false;
-  allotTime();
-  armTimer();
-  pollRequested = false;
-  iterativeDeepening();
-  disarmTimer();
-}
-
-bool searchToDepth(int depth, int64_t nodes) {
-  goLimits.goFlags = GO_DEPTH;
-  goLimits.depth = depth;
-  goLimits.searchMoveCount = 0;
-  if (nodes > 0) {
-    goLimits.goFlags |= GO_NODES;
-    goLimits.nodes = nodes;
-  }
-  bestMoveOwed = false;
-  searchMode = 1;
-  startSearch();
-  // Typed input ends a search on the engine's own clock by setting the mode back to 0.
-  const bool completed = searchMode.load() == 1 && !quitRequested;
-  searchMode = 0;
-  bestMoveOwed = false;
-  return completed;
-}
-
-void iterativeDeepening() {
-  // Step 1. A new search generation; nothing found yet.
-  ++generation;
-  selDepth = 0;
-  iterationDepth = 1;
-  rootBestMove = NO_MOVE;
-  rootPonderMove = NO_MOVE;
+  // Step 1. Nothing found yet (the table generation was advanced before the threads started).
+  t.selDepth = 0;
+  t.iterationDepth = 1;
+  t.rootBestMove = NO_MOVE;
+  t.rootPonderMove = NO_MOVE;
+  t.multiPvDone = 0;
 
   // Step 2. Depth 1 with the full window.
-  int v = searchRoot(-ROOT_BOUND, ROOT_BOUND, 1);
-  firstIterationDone = true;
-  lastScore = v;
+  int v = searchRoot(t, -ROOT_BOUND, ROOT_BOUND, 1);
+  const int lines = std::min(multiPv, t.rootLegalMoves);
+  if (lines > 1 && !stopSearch.load(std::memory_order_relaxed)) v = searchMultiPv(t, 1, lines);
+  if (isMain) firstIterationDone = true;
+  if (!stopSearch.load(std::memory_order_relaxed)) t.completedDepth = 1;
+  t.lastScore = v;
   int alpha = -ROOT_BOUND, beta = ROOT_BOUND;
-  bool finished = mateLimitReached(v);
-  if (rootLegalMoves == 0 && !stopSearch) {
+  bool finished = mateLimitReached(t, v);
+  if (t.rootLegalMoves == 0 && !stopSearch.load(std::memory_order_relaxed)) {
     // Nothing to play: say why, then answer with the null move.
-    if (infoOutput && rootInCheck) emitLine("info depth 0 score mate 0\n");
-    if (infoOutput && !rootInCheck) emitLine("info depth 0 score cp 0\n");
+    if (reportsInfo(t)) emitSearchLine(t.rootInCheck ? "info depth 0 score mate 0\n" : "info depth 0 score cp 0\n");
     finished = true;
   }
 
   // Step 3. Deeper iterations with aspiration windows.
-  for (iterationDepth = 2; iterationDepth <= MAX_PLY && !finished; ++iterationDepth) {
-    if (stopIterating() || stopSearch) break;
-    if (pollRequested) pollInput();
-    if (infoOutput) emitLine("info depth %d\n", iterationDepth);
-    int delta = ASPIRATION_DELTA;
-    v = searchRoot(alpha, beta, iterationDepth);
-    while (!stopSearch && v != ROOT_BOUND && v != -ROOT_BOUND) {
-      if (v <= alpha) {
-        alpha -= delta;
-      } else if (v >= beta) {
-        beta += delta;
-      } else {
-        if (iterationDepth >= ASPIRATION_MIN_DEPTH && std::abs(v) < MATE_THRESHOLD) {
-          alpha = v - delta;
-          beta = v + delta;
-        }
-        break;
+  for (t.iterationDepth = 2; t.iterationDepth <= MAX_PLY && !finished; ++t.iterationDepth) {
+    if (isMain) {
+      if (stopIterating(mainLimits, t.iterationDepth, totalNodes()) || stopSearch) break;
+      if (pollRequested.load(std::memory_order_relaxed)) {
+        pollRequested.store(false, std::memory_order_relaxed);
+        pollHost();
       }
-      delta *= 2;
-      v = searchRoot(alpha, beta, iterationDepth);
+    } else {
+      if (stopSearch.load(std::memory_order_relaxed)) break;
+      if (helperSkipsDepth(t, t.iterationDepth)) continue;
     }
-    lastScore = v;
-    if (v == 0) clearKillersAndHistory();
+    if (reportsInfo(t)) emitSearchLine("info depth %d\n", t.iterationDepth);
+    if (lines > 1) {
+      v = searchMultiPv(t, t.iterationDepth, lines);
+    } else {
+      int delta = ASPIRATION_DELTA;
+      v = searchRoot(t, alpha, beta, t.iterationDepth);
+      while (!stopSearch.load(std::memory_order_relaxed) && v != ROOT_BOUND && v != -ROOT_BOUND) {
+        if (v <= alpha) {
+          alpha -= delta;
+        } else if (v >= beta) {
+          beta += delta;
+        } else {
+          if (t.iterationDepth >= ASPIRATION_MIN_DEPTH && std::abs(v) < MATE_THRESHOLD) {
+            alpha = v - delta;
+            beta = v + delta;
+          }
+          break;
+        }
+        delta *= 2;
+        v = searchRoot(t, alpha, beta, t.iterationDepth);
+      }
+    }
+    t.lastScore = v;
+    if (!stopSearch.load(std::memory_order_relaxed)) t.completedDepth = t.iterationDepth;
+    if (v == 0) clearKillersAndHistory(t);
     if (v == ROOT_BOUND || v == -ROOT_BOUND) break;
-    if (rootMoves.count == 1 && iterationDepth == SINGLE_REPLY_DEPTH) break;
-    if (mateLimitReached(v)) break;
+    if (t.rootMoves.count == 1 && t.iterationDepth == SINGLE_REPLY_DEPTH) break;
+    if (mateLimitReached(t, v)) break;
   }
-
-  // Step 4. Answer the "go" exactly once. An open-ended search ("infinite", "ponder") that ended
-  // on its own holds its answer for "stop" (or "ponderhit"); one ended by "stop" or by input
-  // (the mode is then 0) answers now, before that input runs. "quit" needs no answer.
-  const bool heldOpen = searchMode.load(std::memory_order_relaxed) != 0 &&
-                        (goLimits.goFlags & GO_INFINITE);
-  if (!heldOpen && !quitRequested) reportBestMove();
 }
 
-int searchRoot(int alpha, int beta, int depth) {
-  Board& board = searchBoards[0];
-  PlyState& state = searchStates[0];
-  Board& child = searchBoards[1];
-  PlyState& childState = searchStates[1];
+int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
+  Board& board = t.boards[0];
+  PlyState& state = t.states[0];
+  Board& child = t.boards[1];
+  PlyState& childState = t.states[1];
+  MoveList& rootMoves = t.rootMoves;
+  const bool isMain = t.index == 0;
+  // Later MultiPV lines keep the list and report nothing of their own.
+  const bool firstLine = t.multiPvDone == 0;
+  const bool printsBest = reportsInfo(t) && t.request->multiPv <= 1;
 
   // Step 1. Empty principal variation.
-  pvText[0][0] = 0;
+  t.pv[0] = NO_MOVE;
   int currmoveNumber = 1;
 
   // Step 2. Depth 1 generates the root moves, kept for every later iteration.
-  if (depth == 1) {
-    rootInCheck = 0;
+  if (depth == 1 && firstLine) {
+    t.rootInCheck = 0;
     if (kingAttacked(board, state)) {
       int direction = 0, checkerSquare = NO_SQUARE;
       const SideCodes& enemy = state.side == WHITE ? blackCodes : whiteCodes;
-      rootInCheck = findCheckers(board, state, enemy, board.kingSquare[state.side], 1, direction,
-                                 checkerSquare);
-      if (rootInCheck)
-        generateEvasions(board, state, rootMoves, direction, checkerSquare, rootInCheck >= 2);
+      t.rootInCheck = findCheckers(board, state, enemy, board.kingSquare[state.side], 1,
+                                   direction, checkerSquare);
+      if (t.rootInCheck)
+        generateEvasions(board, state, rootMoves, direction, checkerSquare, t.rootInCheck >= 2,
+                         t.history);
     }
-    if (!rootInCheck) generateMoves(board, state, rootMoves, 0);
-    restrictRootMoves();
-    rootLegalMoves = 0;
-  } else {
+    if (!t.rootInCheck) generateMoves(board, state, rootMoves, 0, moveScoring(t));
+    restrictRootMoves(t);
+    t.rootLegalMoves = 0;
+  } else if (depth > 1) {
     // Step 3. The previous best first, then by the subtree sizes of the last iteration.
     for (int i = 0; i < rootMoves.count; ++i)
-      if (sameFromToKind(rootMoves.moves[i], bestMoveAtPly[0]))
+      if (sameFromToKind(rootMoves.moves[i], t.bestMoveAtPly[0]))
         rootMoves.scores[i] = ROOT_PREVIOUS_BEST;
     for (int i = 1; i < rootMoves.count; ++i) {
       Move m = rootMoves.moves[i];
@@ -256,70 +239,78 @@ int searchRoot(int alpha, int beta, int depth) {
   // Step 4. The moves.
   int searched = 0;
   bool raised = false;
+  bool first = true;  // the first move searched gets the full window
   for (int i = 0; i < rootMoves.count; ++i) {
     // Step 4.1. Legality.
     if (isNoMove(rootMoves.moves[i])) continue;
-    if (!rootInCheck) {
+    if (!t.rootInCheck) {
       filterLegal(board, state, &rootMoves.moves[i], 1);
       if (isNoMove(rootMoves.moves[i])) continue;
     }
     const Move move = rootMoves.moves[i];
-    if (depth == 1) ++rootLegalMoves;
+    if (!firstLine && inEarlierLine(t, move)) continue;
+    if (depth == 1 && firstLine) ++t.rootLegalMoves;
 
     // Step 4.2. The first legal move is always there to play.
-    if (isNoMove(rootBestMove)) rootBestMove = move;
+    if (isNoMove(t.rootBestMove)) t.rootBestMove = move;
 
     // Step 4.3. Park the currmove line.
-    std::snprintf(pendingCurrmove, sizeof pendingCurrmove,
-                  "info depth %d currmove %s currmovenumber %d\n", depth, moveText(move).c_str(),
-                  currmoveNumber);
+    if (isMain) parkCurrmove(depth, move, currmoveNumber);
     ++currmoveNumber;
 
     // Step 4.4 and 4.5. Make and score the move.
-    makeMove(move, board, child, state, childState, 0);
+    makeMove(move, board, child, state, childState);
+    ttPrefetch(child.key);
     int v;
-    if (depth >= 2 && i != 0) {
-      v = -searchNode(-alpha - 1, -alpha, 1, ROOT_CHILD_PV_INDEX, true, NODE_NONPV, depth,
+    if (depth >= 2 && !(firstLine ? i == 0 : first)) {
+      v = -searchNode(t, -alpha - 1, -alpha, 1, ROOT_CHILD_PV_INDEX, true, NODE_NONPV, depth,
                       NO_EXCLUSION, child, childState);
       if (v > alpha)
-        v = -searchNode(-beta, -alpha, 1, ROOT_CHILD_PV_INDEX, true, NODE_PV, depth, NO_EXCLUSION,
-                        child, childState);
+        v = -searchNode(t, -beta, -alpha, 1, ROOT_CHILD_PV_INDEX, true, NODE_PV, depth,
+                        NO_EXCLUSION, child, childState);
     } else {
-      v = -searchNode(-beta, -alpha, 1, ROOT_CHILD_PV_INDEX, true, NODE_PV, depth, NO_EXCLUSION,
-                      child, childState);
+      v = -searchNode(t, -beta, -alpha, 1, ROOT_CHILD_PV_INDEX, true, NODE_PV, depth,
+                      NO_EXCLUSION, child, childState);
     }
+    first = false;
 
-    // Step 4.6. Put the origin back; a stopped iteration is discarded.
-    originOf[move.to] = savedOrigin[0];
-    if (stopSearch) return 0;
+    // Step 4.6. A stopped iteration is discarded.
+    if (stopSearch.load(std::memory_order_relaxed)) return 0;
 
     // Step 4.7. Subtree size orders the next iteration.
-    rootMoves.scores[i] = nodeCount - nodeBookmark;
-    nodeBookmark = nodeCount;
+    const int64_t nodes = t.nodes.load(std::memory_order_relaxed);
+    rootMoves.scores[i] = nodes - t.nodeBookmark;
+    t.nodeBookmark = nodes;
     ++searched;
 
     // Step 4.8.
     if (v <= alpha) continue;
 
     // Step 4.9. New best move: report it.
-    bestMoveAtPly[0] = move;
-    rootBestMove = move;
-    moveToText(move, pvText[0]);
-    std::memcpy(pvText[1], pvText[ROOT_CHILD_PV_INDEX], size_t(MAX_PLY - 1) * PV_TEXT_BYTES);
-    rootPonderMove = validatedPonderMove();
-    if (selDepth < depth) selDepth = depth;
-    if (infoOutput) printInfoLine(depth, v, v >= beta);
-    selDepth = 0;
+    t.bestMoveAtPly[0] = move;
+    t.pv[0] = move;
+    std::memcpy(&t.pv[1], &t.pv[ROOT_CHILD_PV_INDEX], size_t(MAX_PLY - 1) * sizeof(Move));
+    if (firstLine) {
+      t.rootBestMove = move;
+      t.rootPonderMove = validatedPonderMove(t);
+    }
+    if (t.selDepth < depth) t.selDepth = depth;
+    if (printsBest) {
+      PrintedPv pv;
+      buildPrintedPv(t, t.pv, depth, t.rootPonderMove, pv);
+      printScoreLine(t, depth, v, v >= beta, 0, pv);
+    }
+    t.selDepth = 0;
 
     // "go mate": a proved mate short enough ends the search with this move.
-    if (mateLimitReached(v)) {
+    if (firstLine && mateLimitReached(t, v)) {
       stopSearch = true;
       return v;
     }
 
     // Step 4.10.
     if (v > beta) return v;
-    ttStore(v, 0, depth, board.key, BOUND_UPPER, bestMoveAtPly[0], state.staticEval);
+    ttStore(v, 0, depth, board.key, BOUND_UPPER, t.bestMoveAtPly[0], state.staticEval);
     alpha = v;
     raised = true;
   }
@@ -327,10 +318,10 @@ int searchRoot(int alpha, int beta, int depth) {
   // Step 5. The iteration's result; the bound says what it is.
   if (searched > 0) {
     uint8_t bound = !raised ? BOUND_UPPER : alpha >= beta ? BOUND_LOWER : BOUND_EXACT;
-    ttStore(alpha, 0, depth, board.key, bound, bestMoveAtPly[0], state.staticEval);
+    ttStore(alpha, 0, depth, board.key, bound, t.bestMoveAtPly[0], state.staticEval);
     return alpha;
   }
-  int v = rootInCheck ? -ROOT_BOUND : 0;
-  ttStore(v, 0, depth, board.key, BOUND_EXACT, bestMoveAtPly[0], state.staticEval);
+  int v = t.rootInCheck ? -ROOT_BOUND : 0;
+  ttStore(v, 0, depth, board.key, BOUND_EXACT, t.bestMoveAtPly[0], state.staticEval);
   return v;
 }

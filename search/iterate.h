@@ -1,31 +1,12 @@
-// Iterative deepening, the root search and reporting.
+// Iterative deepening and the root search of one thread.
 #pragma once
 
-#include <cstdint>
+#include "search/thread.h"
 
-#include "board/types.h"
+// The limits the main thread decides by; "ponderhit" changes them during the search.
+extern GoLimits mainLimits;
 
-// Runs one whole search of the game position at currentPly; returns when it is over.
-void startSearch();
-
-// A search that a command runs itself (bench, the test-suite tools, tests): the game position at
-// currentPly to `depth` (and at most `nodes` nodes when given), whatever an earlier "go" asked
-// for, printing no "bestmove". False when arriving input or "quit" cut it short.
-bool searchToDepth(int depth, int64_t nodes = 0);
-
-void iterativeDeepening();
-int searchRoot(int alpha, int beta, int depth);
-
-extern MoveList rootMoves;     // the root's moves; after an iteration, scores = subtree nodes
-extern int rootInCheck;        // checkers of the root's side to move
-extern Move rootBestMove;      // best move so far (none: no legal move yet)
-extern Move rootPonderMove;    // the expected reply
-extern int lastScore;          // score of the last iteration
-extern int rootLegalMoves;     // legal root moves found at depth 1
-// A "go" has been answered by no "bestmove" yet.
-extern bool bestMoveOwed;
-
-// "bestmove <move>[ ponder <move>]", or "bestmove 0000" without a move.
-void printBestMove(Move best, Move ponder);
-// Answers the pending "go" once with rootBestMove and rootPonderMove; nothing when none pends.
-void reportBestMove();
+// Runs the iterations on the thread's copy of the root until its limits or stopSearch end them.
+// The main thread also reports and decides when the search ends; helpers only search.
+void iterativeDeepening(SearchThread& t);
+int searchRoot(SearchThread& t, int alpha, int beta, int depth);

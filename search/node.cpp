@@ -2,28 +2,18 @@
 
 #include <cstring>
 
-#include "board/movetext.h"
-#include "frontend/input.h"
+#include "search/host.h"
+#include "search/report.h"
 
-char pvText[PV_TABLE_ENTRIES][PV_TEXT_BYTES];
-Move bestMoveAtPly[MAX_PLY + 1];
-Move lastCutoffMove = NO_MOVE;
-char pendingCurrmove[96];
-int selDepth = 0;
-int64_t nodeLimit = INT64_MAX;
-
-void pollFromSearch() {
-  if (infoOutput && pendingCurrmove[0]) {
-    emitLine("%s", pendingCurrmove);
-    pendingCurrmove[0] = 0;
-  }
-  pollInput();
-  // Input that ends a search on the engine's clock leaves the mode at 0.
-  if (searchMode.load(std::memory_order_relaxed) == 0)
-    stopSearch.store(true, std::memory_order_relaxed);
+void pollFromSearch(SearchThread& t) {
+  if (t.index != 0) return;
+  pollRequested.store(false, std::memory_order_relaxed);
+  flushPendingCurrmove();
+  pollHost();
 }
 
-bool generateEvasionsIfInCheck(const Board& board, PlyState& state, MoveList& list) {
+bool generateEvasionsIfInCheck(SearchThread& t, const Board& board, PlyState& state,
+                               MoveList& list) {
   if (!kingAttacked(board, state)) return false;
   int side = state.side;
   int direction = 0, checkerSquare = NO_SQUARE;
@@ -31,12 +21,12 @@ bool generateEvasionsIfInCheck(const Board& board, PlyState& state, MoveList& li
   int checkers = findCheckers(board, state, enemy, board.kingSquare[side], 1, direction,
                               checkerSquare);
   if (checkers == 0) return false;
-  generateEvasions(board, state, list, direction, checkerSquare, checkers >= 2);
+  generateEvasions(board, state, list, direction, checkerSquare, checkers >= 2, t.history);
   return true;
 }
 
-void writePv(int pvIndex, int ply, Move move) {
-  moveToText(move, pvText[pvIndex]);
+void writePv(SearchThread& t, int pvIndex, int ply, Move move) {
+  t.pv[pvIndex] = move;
   int childIndex = pvIndex + MAX_PLY - ply;
-  std::memcpy(pvText[pvIndex + 1], pvText[childIndex], size_t(MAX_PLY - 1 - ply) * PV_TEXT_BYTES);
+  std::memcpy(&t.pv[pvIndex + 1], &t.pv[childIndex], size_t(MAX_PLY - 1 - ply) * sizeof(Move));
 }

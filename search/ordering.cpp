@@ -2,11 +2,10 @@
 
 #include "board/bitops.h"
 #include "search/constants.h"
-#include "search/history.h"
 
-int orderMoves(MoveList& list, int ply, Move hashMove, Move threatMove) {
+int orderMoves(const SearchThread& t, MoveList& list, int ply, Move hashMove, Move threatMove) {
   int hashIndex = -1;
-  const Move first = killers[ply][0], second = killers[ply][1];
+  const Move first = t.killers[ply][0], second = t.killers[ply][1];
   for (int i = 0; i < list.count; ++i) {
     Move m = list.moves[i];
     if (sameFromTo(m, second) && list.scores[i] < SECOND_KILLER_SCORE) {
@@ -54,14 +53,14 @@ int selectNextMove(MoveList& list, int index, int stage) {
   return slot;
 }
 
-void updateKillers(Move move, int ply) {
+void updateKillers(SearchThread& t, Move move, int ply) {
   if (!isQuietMove(move)) return;
-  if (!sameFromTo(move, killers[ply][0])) killers[ply][1] = killers[ply][0];
-  killers[ply][0] = move;
+  if (!sameFromTo(move, t.killers[ply][0])) t.killers[ply][1] = t.killers[ply][0];
+  t.killers[ply][0] = move;
 }
 
-bool isKiller(Move move, int ply) {
-  return sameFromTo(move, killers[ply][0]) || sameFromTo(move, killers[ply][1]);
+bool isKiller(const SearchThread& t, Move move, int ply) {
+  return sameFromTo(move, t.killers[ply][0]) || sameFromTo(move, t.killers[ply][1]);
 }
 
 // The side to move's pieces that hang (attacked, undefended) or that an enemy pawn attacks.
@@ -73,25 +72,25 @@ static Bitboard exposedPieces(const Board& board, const PlyState& state) {
   return hanging | (officers & state.pawnAttacks[enemy]);
 }
 
-void updateHistory(const Board& board, PlyState& state, Move move, const MoveList* list, int bonus,
-                   int fromIndex) {
+void updateHistory(SearchThread& t, const Board& board, PlyState& state, Move move,
+                   const MoveList* list, int bonus, int fromIndex) {
   if (state.evalScratch == SCRATCH_UNSET) state.evalScratch = exposedPieces(board, state);
   // With two pieces en prise the cut-off says less about the move itself.
   if (popCount(state.evalScratch) >= 2) bonus /= 2;
-  int32_t& entry = history[board.squares[move.from]][move.to];
+  int32_t& entry = t.history[board.squares[move.from]][move.to];
   if (entry + bonus < HISTORY_LIMIT) entry += bonus;
   if (fromIndex < 0 || !list) return;
   for (int i = fromIndex; i < list->count; ++i) {
     Move m = list->moves[i];
     if (isNoMove(m) || list->tags[i] != TAG_QUIET) continue;
-    int32_t& penalised = history[board.squares[m.from]][m.to];
+    int32_t& penalised = t.history[board.squares[m.from]][m.to];
     if (penalised - bonus > -HISTORY_LIMIT) penalised -= bonus;
   }
 }
 
-void penaliseReturnMoves(MoveList& list) {
+void penaliseReturnMoves(const Board& board, MoveList& list) {
   for (int i = 0; i < list.count; ++i) {
     Move m = list.moves[i];
-    if (!isNoMove(m) && originOf[m.from] == m.to) list.scores[i] -= RETURN_MOVE_PENALTY;
+    if (!isNoMove(m) && board.origin[m.from] == m.to) list.scores[i] -= RETURN_MOVE_PENALTY;
   }
 }

@@ -38,34 +38,36 @@ void tagQuiescenceMoves(MoveList& list, bool recapturesOnly, int lastTo) {
 
 }  // namespace
 
-int quiesce(int alpha, int beta, int ply, int allMoves, int inCheckKnown, int qdepth, Board& board,
-            PlyState& state) {
+int quiesce(SearchThread& t, int alpha, int beta, int ply, int allMoves, int inCheckKnown,
+            int qdepth, Board& board, PlyState& state) {
   // Step 1. Entry: quiet checks only at the first quiescence ply of the first iteration.
-  if (iterationDepth != 1) allMoves = 0;
-  if (countNodeAndCheckLimit()) return 0;
-  if (ply > selDepth) selDepth = ply;
+  if (t.iterationDepth != 1) allMoves = 0;
+  if (countNodeAndCheckLimit(t)) return 0;
+  if (ply > t.selDepth) t.selDepth = ply;
   if (stopRequested()) return 0;
 
   // Step 2. Poll.
-  if (pollRequested.load(std::memory_order_relaxed)) pollFromSearch();
+  if (pollRequested.load(std::memory_order_relaxed)) pollFromSearch(t);
 
   // Step 3. Draw, or no room left on the search line.
-  if (ply >= MAX_PLY || isDraw(board, state, ply)) return 0;
+  if (ply >= MAX_PLY || isDraw(t, board, state, ply)) return 0;
 
   // Step 4. Table probe.
   const uint64_t key = board.key;
   Move hashMove = NO_MOVE;
-  if (TtEntry* entry = ttProbe(key)) {
-    int value = ttValueFromStore(entry->value, ply);
-    if (entry->depth >= qdepth &&
-        ((entry->bound == BOUND_EXACT && value > alpha && value < beta) ||
-         (entry->bound == BOUND_LOWER && value >= beta) ||
-         (entry->bound == BOUND_UPPER && value <= alpha))) {
-      entry->age = generation;
+  TtEntry entry;
+  TtSlot* slot;
+  if (ttProbe(key, entry, &slot)) {
+    int value = ttValueFromStore(entry.value, ply);
+    if (entry.depth >= qdepth &&
+        ((entry.bound == BOUND_EXACT && value > alpha && value < beta) ||
+         (entry.bound == BOUND_LOWER && value >= beta) ||
+         (entry.bound == BOUND_UPPER && value <= alpha))) {
+      ttMarkUsed(slot);
       return value;
     }
-    if (!isNoMove(entry->move) && isPseudoLegal(board, state, entry->move)) hashMove = entry->move;
-    if (entry->evaluation != NO_EVAL) state.staticEval = entry->evaluation;
+    if (!isNoMove(entry.move) && isPseudoLegal(board, state, entry.move)) hashMove = entry.move;
+    if (entry.evaluation != NO_EVAL) state.staticEval = entry.evaluation;
   }
 
   // Step 5. Stand pat.
@@ -80,14 +82,14 @@ int quiesce(int alpha, int beta, int ply, int allMoves, int inCheckKnown, int qd
 
   // Step 6. Check.
   MoveList list;
-  const bool inCheck = generateEvasionsIfInCheck(board, state, list);
+  const bool inCheck = generateEvasionsIfInCheck(t, board, state, list);
 
   // Step 7. Captures only, unless the hash move or the quiet checks need the full list.
   if (!inCheck) {
     if (isNoMove(hashMove) && allMoves == 0)
-      generateCaptures(board, state, list, ply);
+      generateCaptures(board, state, list, t.history);
     else
-      generateMoves(board, state, list, ply);
+      generateMoves(board, state, list, ply, moveScoring(t));
   }
 
   // Step 8. Hash move first.
@@ -102,15 +104,15 @@ int quiesce(int alpha, int beta, int ply, int allMoves, int inCheckKnown, int qd
       }
     }
   }
-  bestMoveAtPly[ply] = NO_MOVE;
+  t.bestMoveAtPly[ply] = NO_MOVE;
   if (stage == QTAG_CAPTURE)
     tagQuiescenceMoves(list, qdepth <= QS_RECAPTURE_ONLY_DEPTH && !inCheck, state.lastTo);
 
   // Steps 9 to 11. The move loop.
   const int lastStage = allMoves == 1 || inCheck ? QTAG_CHECKS : QTAG_CAPTURE;
   const int enemyKing = board.kingSquare[enemy];
-  Board& child = searchBoards[ply + 1];
-  PlyState& childState = searchStates[ply + 1];
+  Board& child = t.boards[ply + 1];
+  PlyState& childState = t.states[ply + 1];
   int tried = 0, made = 0;
   uint8_t bound = BOUND_UPPER;
   int index = list.count - 1;
@@ -161,27 +163,24 @@ int quiesce(int alpha, int beta, int ply, int allMoves, int inCheckKnown, int qd
       // Step 11.3. Quiet moves: queen promotions and checks only.
       if (move.kind != PROMOTE_QUEEN) {
         if (!lineHint[enemyKing][move.from] && !lineHint[enemyKing][move.to]) continue;
-        makeMove(move, board, child, state, childState, ply);
-        if (!givesCheck(child, childState)) {
-          originOf[move.to] = savedOrigin[ply];
-          continue;
-        }
+        makeMove(move, board, child, state, childState);
+        if (!givesCheck(child, childState)) continue;
         madeAlready = true;
       }
     }
 
     // Step 11.5. Make and search the move.
-    if (!madeAlready) makeMove(move, board, child, state, childState, ply);
+    if (!madeAlready) makeMove(move, board, child, state, childState);
+    ttPrefetch(child.key);
     const bool checking = givesCheck(child, childState);
     ++made;
-    int v = -quiesce(-beta, -alpha, ply + 1, 0, checking, qdepth - 1, child, childState);
-    originOf[move.to] = savedOrigin[ply];
+    int v = -quiesce(t, -beta, -alpha, ply + 1, 0, checking, qdepth - 1, child, childState);
     // A stopped search returns nothing worth keeping in the table.
     if (stopRequested()) return 0;
 
     // Step 11.6. Cut-off (fail-soft).
     if (v >= beta) {
-      lastCutoffMove = move;
+      t.lastCutoffMove = move;
       ttStore(v, ply, qdepth, key, BOUND_LOWER, move, state.staticEval);
       return v;
     }
@@ -189,7 +188,7 @@ int quiesce(int alpha, int beta, int ply, int allMoves, int inCheckKnown, int qd
     if (v > alpha) {
       alpha = v;
       bound = BOUND_EXACT;
-      bestMoveAtPly[ply] = move;
+      t.bestMoveAtPly[ply] = move;
     }
   }
 
@@ -197,6 +196,6 @@ int quiesce(int alpha, int beta, int ply, int allMoves, int inCheckKnown, int qd
   if (inCheck && tried == 0) return ply - MATE_BASE;
   if (made == 0) alpha = e;
   if (std::abs(alpha) >= MATE_THRESHOLD && bound != BOUND_EXACT) alpha = e;
-  ttStore(alpha, ply, qdepth, key, bound, bestMoveAtPly[ply], state.staticEval);
+  ttStore(alpha, ply, qdepth, key, bound, t.bestMoveAtPly[ply], state.staticEval);
   return alpha;
 }

@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <chrono>
 
-#include "frontend/engine_state.h"
-#include "frontend/go.h"
-#include "frontend/input.h"
-#include "search/counters.h"
+#include "search/host.h"
+#include "search/search.h"
 
 int moveOverheadMs = DEFAULT_MOVE_OVERHEAD_MS;
 int64_t timeBudget = 0;
 int64_t searchStartMs = 0;
-int rootSide = 0;
 int plannedTickIntervalMs = 50;
 int plannedTicksPerPoll = 1;
 std::atomic<int64_t> softDeadlineMs{NO_DEADLINE};
@@ -52,14 +49,12 @@ Allotment moveTimeAllotment(int64_t moveTime) {
 }
 
 // A movestogo of zero or less says nothing usable: the default stands in.
-int movesToGoGiven() {
-  const GoLimits& g = goLimits;
+int movesToGoGiven(const GoLimits& g) {
   return (g.goFlags & GO_MOVESTOGO) && g.movesToGo > 0 ? g.movesToGo : g.defaultMovesToGo;
 }
 
-Allotment clockAllotment() {
-  GoLimits& g = goLimits;
-  const int movesToGo = movesToGoGiven();
+Allotment clockAllotment(GoLimits& g, int rootSide) {
+  const int movesToGo = movesToGoGiven(g);
   const int divisor =
       (g.goFlags & GO_MOVESTOGO) && g.movesToGo > 0 ? movesToGo + EXTRA_MOVES_TO_GO : movesToGo;
   if (g.time[rootSide] < 0) g.time[rootSide] = 0;
@@ -106,8 +101,7 @@ int64_t elapsedMs() { return nowMs() - searchStartMs; }
 
 // Every limit of the go line counts; the first one reached ends the search. Open-ended searches
 // ("infinite", "ponder") have no deadline.
-void allotTime() {
-  const GoLimits& g = goLimits;
+void allotTime(GoLimits& g, int rootSide) {
   timeBudget = 0;
   clockBudgeted = false;
   plannedTickIntervalMs = DEFAULT_TICK_MS;
@@ -117,7 +111,7 @@ void allotTime() {
     if (g.goFlags & GO_MOVETIME) limit = moveTimeAllotment(g.moveTime);
     if (g.goFlags & (GO_TIME | GO_INC)) {
       clockBudgeted = true;
-      Allotment clock = clockAllotment();
+      Allotment clock = clockAllotment(g, rootSide);
       limit = {std::min(limit.soft, clock.soft), std::min(limit.hard, clock.hard)};
     }
   }
@@ -129,22 +123,20 @@ void allotTime() {
 }
 
 bool timeUp() {
-  if (searchMode.load(std::memory_order_relaxed) == 0) return true;
   const int64_t now = nowMs();
   if (now >= hardDeadlineMs.load(std::memory_order_relaxed)) return true;
   return now >= softDeadlineMs.load(std::memory_order_relaxed) &&
          firstIterationDone.load(std::memory_order_relaxed);
 }
 
-bool stopIterating() {
-  const GoLimits& g = goLimits;
+bool stopIterating(const GoLimits& g, int iterationDepth, int64_t nodes) {
   if (stopSearch.load(std::memory_order_relaxed)) return true;
-  pollInput();
-  if (searchMode.load(std::memory_order_relaxed) == 0) return true;
-  if (stopSearch.load(std::memory_order_relaxed)) return true;  // "stop" or "quit" just read
+  pollRequested.store(false, std::memory_order_relaxed);
+  pollHost();
+  if (stopSearch.load(std::memory_order_relaxed)) return true;  // "stop", "quit" or input just read
   if (g.goFlags & GO_INFINITE) return false;
   if ((g.goFlags & GO_DEPTH) && iterationDepth > g.depth) return true;
-  if ((g.goFlags & GO_NODES) && nodeCount > g.nodes) return true;
+  if ((g.goFlags & GO_NODES) && nodes > g.nodes) return true;
   const int64_t now = nowMs();
   if (now >= softDeadlineMs.load(std::memory_order_relaxed)) return true;
   // More than half of the clock's budget gone: the next iteration would not finish in time.

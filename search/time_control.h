@@ -5,18 +5,19 @@
 #include <atomic>
 #include <cstdint>
 
+#include "search/limits.h"
+
 constexpr int64_t NO_DEADLINE = INT64_MAX;
 
 // "Move Overhead": milliseconds kept back from every clock for the answer to reach the
-// interface. Written by "setoption", read by allotTime; main thread only.
+// interface. Written by "setoption" while no search runs, read by allotTime.
 constexpr int DEFAULT_MOVE_OVERHEAD_MS = 100, MAX_MOVE_OVERHEAD_MS = 5000;
 extern int moveOverheadMs;
 
-// Main thread only.
+// Main search thread only.
 extern int64_t timeBudget;     // milliseconds allotted from the clock; 0 when the clock is unused
 extern int64_t searchStartMs;  // clock at search start ("ponderhit" moves it)
-extern int rootSide;           // side to move at the root, for the clock fields
-// What the allotment asks of the timer thread; armTimer hands it over.
+// What the allotment asks of the timer; the search hands it to the host's timer.
 extern int plannedTickIntervalMs;
 extern int plannedTicksPerPoll;
 
@@ -35,9 +36,11 @@ int64_t nowMs();  // steady clock, milliseconds
 int64_t elapsedMs();
 
 // Turns the go limits into timeBudget, the deadlines and the tick plan, counted from
-// searchStartMs. Called at search start before armTimer, and by "ponderhit".
-void allotTime();
-// Whether the running search must stop now. Timer thread: reads only the mode and the deadlines.
+// searchStartMs. Called at search start before the timer is armed, and by "ponderhit".
+// Negative clock values are taken as 0.
+void allotTime(GoLimits& limits, int rootSide);
+// Whether the running search must stop now. Timer thread: reads only the deadlines.
 bool timeUp();
-// Whether no new iteration may start. Main thread; polls the input first.
-bool stopIterating();
+// Whether no new iteration may start, after `iterationDepth` - 1 complete ones and `nodes`
+// nodes. Main search thread; polls the host first.
+bool stopIterating(const GoLimits& limits, int iterationDepth, int64_t nodes);

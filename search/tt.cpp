@@ -5,12 +5,12 @@
 #include <cstring>
 
 #include "board/keys.h"
-#include "board/movecache.h"
 #include "eval/eval_cache.h"
 #include "search/constants.h"
-#include "search/history.h"
+#include "search/search.h"
+#include "search/thread.h"
 
-TtEntry* transpositionTable = nullptr;
+TtSlot* transpositionTable = nullptr;
 uint32_t ttMask = 0;
 uint64_t hashBytes = 134217728;
 uint8_t generation = 0;
@@ -18,18 +18,56 @@ uint8_t generation = 0;
 // The allocation behind transpositionTable (the table starts at its first 64-byte boundary).
 static void* ttBlock = nullptr;
 
-static TtEntry* alignedTable(void* block) {
+static TtSlot* alignedTable(void* block) {
   uintptr_t address = (reinterpret_cast<uintptr_t>(block) + 63) & ~uintptr_t(63);
-  return reinterpret_cast<TtEntry*>(address);
+  return reinterpret_cast<TtSlot*>(address);
 }
 
 static size_t blockSize(uint64_t bytes) {
-  return size_t(bytes) + TT_SPARE_ENTRIES * sizeof(TtEntry) + 63;
+  return size_t(bytes) + TT_SPARE_ENTRIES * sizeof(TtSlot) + 63;
+}
+
+// ---- The two stored words ----
+constexpr uint64_t AGE_SHIFT = 56;
+constexpr uint64_t AGE_MASK = uint64_t(0xFF) << AGE_SHIFT;
+
+static uint32_t digest(uint64_t data) {
+  data &= ~AGE_MASK;
+  return uint32_t(data) ^ uint32_t(data >> 32);
+}
+
+static uint64_t packData(const TtEntry& e) {
+  return uint64_t(uint16_t(e.value)) | uint64_t(uint16_t(e.depth)) << 16 |
+         uint64_t(uint16_t(e.evaluation)) << 32 | uint64_t(e.bound) << 48 |
+         uint64_t(e.age) << AGE_SHIFT;
+}
+
+static void write(TtSlot& slot, const TtEntry& e) {
+  const uint64_t data = packData(e);
+  slot.head.store(uint64_t(e.check ^ digest(data)) << 32 | moveBits(e.move),
+                  std::memory_order_relaxed);
+  slot.data.store(data, std::memory_order_relaxed);
+}
+
+static TtEntry read(const TtSlot& slot) {
+  const uint64_t head = slot.head.load(std::memory_order_relaxed);
+  const uint64_t data = slot.data.load(std::memory_order_relaxed);
+  TtEntry e;
+  e.check = uint32_t(head >> 32) ^ digest(data);
+  const uint32_t move = uint32_t(head);
+  std::memcpy(&e.move, &move, sizeof move);
+  e.value = int16_t(uint16_t(data));
+  e.depth = int16_t(uint16_t(data >> 16));
+  e.evaluation = int16_t(uint16_t(data >> 32));
+  e.bound = uint8_t(data >> 48);
+  e.age = uint8_t(data >> AGE_SHIFT);
+  return e;
 }
 
 // Allocates a zeroed table of `bytes`; on success installs it and frees the previous block.
+// All-zero words read as an empty entry.
 static bool installTable(uint64_t bytes) {
-  uint64_t entries = bytes / sizeof(TtEntry);
+  uint64_t entries = bytes / sizeof(TtSlot);
   // The index mask is 32 bits wide, so a table holds at most 2^32 entries.
   if (entries == 0 || entries > (uint64_t(1) << 32) || blockSize(bytes) < bytes) return false;
   void* block = std::calloc(1, blockSize(bytes));
@@ -51,7 +89,7 @@ void initHashTables() {
     std::fflush(stdout);
     std::exit(1);
   }
-  if (!allocateMoveListCache()) {
+  if (!allocateMoveListCache(mainThread().moveCache)) {
     std::printf("Error en assignar %d MB per la hash de llista de moviments.\n", 4);
     std::fflush(stdout);
     std::exit(1);
@@ -63,30 +101,24 @@ bool rebuildHashTables(uint64_t bytes) {
   initKeys();
   // The caches keep their previous blocks when a new one cannot be had; then they are emptied
   // in place so that the result is the same.
-  if (!allocateEvalCache() && evalCache)
-    std::memset(static_cast<void*>(evalCache), 0, EVAL_CACHE_ENTRIES * sizeof(EvalCacheEntry));
-  if (!allocateMoveListCache() && moveListCache)
-    std::memset(static_cast<void*>(moveListCache), 0,
-                MOVE_CACHE_ENTRIES * sizeof(MoveCacheEntry));
+  if (!allocateEvalCache()) clearEvalCache();
+  if (!allocateMoveListCache(mainThread().moveCache)) clearMoveListCache(mainThread().moveCache);
   return true;
 }
 
 void clearForNewGame() {
   if (transpositionTable)
     std::memset(static_cast<void*>(transpositionTable), 0,
-                (size_t(ttMask) + 1 + TT_SPARE_ENTRIES) * sizeof(TtEntry));
+                (size_t(ttMask) + 1 + TT_SPARE_ENTRIES) * sizeof(TtSlot));
   generation = 0;
   if (evalCache) std::memset(static_cast<void*>(evalCache), 0, 8);
-  clearKillersAndHistory();
+  clearSearchHistory();
 }
 
 void clearAllHashTables() {
   clearForNewGame();
-  if (evalCache)
-    std::memset(static_cast<void*>(evalCache), 0, EVAL_CACHE_ENTRIES * sizeof(EvalCacheEntry));
-  if (moveListCache)
-    std::memset(static_cast<void*>(moveListCache), 0,
-                MOVE_CACHE_ENTRIES * sizeof(MoveCacheEntry));
+  clearEvalCache();
+  clearMoveListCache(mainThread().moveCache);
 }
 
 int ttValueToStore(int value, int ply) {
@@ -101,18 +133,30 @@ int ttValueFromStore(int value, int ply) {
   return value;
 }
 
-TtEntry* ttProbe(uint64_t key) {
+bool ttProbe(uint64_t key, TtEntry& entry, TtSlot** slot) {
   uint32_t check = uint32_t(key >> 32);
   // An empty entry never matches, even a key whose high half is zero.
-  if (check == 0 || !transpositionTable) return nullptr;
-  TtEntry* bucket = &transpositionTable[uint32_t(key) & ttMask];
-  for (uint32_t i = 0; i < TT_BUCKET; ++i)
-    if (bucket[i].check == check) return &bucket[i];
-  return nullptr;
+  if (check == 0 || !transpositionTable) return false;
+  TtSlot* bucket = &transpositionTable[uint32_t(key) & ttMask];
+  for (uint32_t i = 0; i < TT_BUCKET; ++i) {
+    entry = read(bucket[i]);
+    if (entry.check == check) {
+      if (slot) *slot = &bucket[i];
+      return true;
+    }
+  }
+  return false;
 }
 
-static void writeEntry(TtEntry& entry, uint32_t check, int value, int depth, uint8_t bound,
+void ttMarkUsed(TtSlot* slot) {
+  const uint64_t data = slot->data.load(std::memory_order_relaxed);
+  slot->data.store((data & ~AGE_MASK) | uint64_t(generation) << AGE_SHIFT,
+                   std::memory_order_relaxed);
+}
+
+static void writeEntry(TtSlot& slot, uint32_t check, int value, int depth, uint8_t bound,
                        Move move, int evaluation) {
+  TtEntry entry;
   entry.check = check;
   entry.depth = int16_t(depth);
   entry.bound = bound;
@@ -120,6 +164,7 @@ static void writeEntry(TtEntry& entry, uint32_t check, int value, int depth, uin
   entry.move = move;
   entry.age = generation;
   entry.evaluation = int16_t(evaluation);
+  write(slot, entry);
 }
 
 void ttStore(int value, int ply, int depth, uint64_t key, uint8_t bound, Move move,
@@ -127,30 +172,33 @@ void ttStore(int value, int ply, int depth, uint64_t key, uint8_t bound, Move mo
   if (!transpositionTable) return;
   value = ttValueToStore(value, ply);
   uint32_t check = uint32_t(key >> 32);
-  TtEntry* bucket = &transpositionTable[uint32_t(key) & ttMask];
-  TtEntry* victim = bucket;
+  TtSlot* bucket = &transpositionTable[uint32_t(key) & ttMask];
+  TtEntry entries[TT_BUCKET];
+  for (uint32_t i = 0; i < TT_BUCKET; ++i) entries[i] = read(bucket[i]);
+  uint32_t victim = 0;
   for (uint32_t i = 0; i < TT_BUCKET; ++i) {
-    TtEntry& entry = bucket[i];
+    TtEntry& entry = entries[i];
     if (entry.check == check && check != 0) {
       if (entry.depth > depth) {
         // A deeper result stays; it only counts as used by this search.
         entry.age = generation;
         if (!isNoMove(move) && isNoMove(entry.move)) entry.move = move;
+        write(bucket[i], entry);
         return;
       }
       if (isNoMove(move)) move = entry.move;
-      writeEntry(entry, check, value, depth, bound, move, evaluation);
+      writeEntry(bucket[i], check, value, depth, bound, move, evaluation);
       return;
     }
     if (entry.check == 0) {
-      writeEntry(entry, check, value, depth, bound, move, evaluation);
+      writeEntry(bucket[i], check, value, depth, bound, move, evaluation);
       return;
     }
     int preference = 0;
-    if (victim->age == generation) preference += 2;
+    if (entries[victim].age == generation) preference += 2;
     if (entry.age == generation || entry.bound == BOUND_EXACT) preference -= 2;
-    if (entry.depth < victim->depth) preference += 1;
-    if (preference >= 1) victim = &entry;
+    if (entry.depth < entries[victim].depth) preference += 1;
+    if (preference >= 1) victim = i;
   }
-  writeEntry(*victim, check, value, depth, bound, move, evaluation);
+  writeEntry(bucket[victim], check, value, depth, bound, move, evaluation);
 }

@@ -9,9 +9,7 @@
 #include "board/makemove.h"
 #include "board/movetext.h"
 #include "frontend/engine_state.h"
-#include "frontend/go.h"
-#include "search/counters.h"
-#include "search/iterate.h"
+#include "frontend/search_commands.h"
 #include "search/tt.h"
 #include "tests/test_support.h"
 
@@ -36,14 +34,13 @@ inline bool setGameLine(const std::string& fen, const std::vector<std::string>& 
   if (!setPosition(gameBoards[0], gameStates[0], fen.c_str())) return false;
   currentPly = 0;
   lastIrreversiblePly = 0;
-  std::memset(originOf, NO_SQUARE, sizeof originOf);
   for (const std::string& text : moves) {
     Move m = findLegalMove(gameBoards[currentPly], gameStates[currentPly], text.c_str());
     if (isNoMove(m)) return false;
     uint8_t mover = gameBoards[currentPly].squares[m.from];
     if (m.captured != EMPTY || kindOf(mover) == PAWN) lastIrreversiblePly = currentPly;
     makeMove(m, gameBoards[currentPly], gameBoards[currentPly + 1], gameStates[currentPly],
-             gameStates[currentPly + 1], currentPly);
+             gameStates[currentPly + 1]);
     ++currentPly;
   }
   return true;
@@ -52,10 +49,10 @@ inline bool setGameLine(const std::string& fen, const std::vector<std::string>& 
 // Searches the current game position with the given flags and limits.
 inline SearchOutcome searchGameLine(int depth, long long nodes = 0) {
   clearAllHashTables();
-  infoOutput = false;
-  searchToDepth(depth, nodes);
-  std::string best = isNoMove(rootBestMove) ? "0000" : moveText(rootBestMove);
-  return {best, lastScore, (long long)nodeCount};
+  SearchResult result;
+  searchForCommand(currentPly, depth, nodes, result);
+  std::string best = isNoMove(result.best) ? "0000" : moveText(result.best);
+  return {best, result.score, (long long)result.nodes};
 }
 
 inline SearchOutcome searchFen(const std::string& fen, int depth,

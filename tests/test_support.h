@@ -16,7 +16,6 @@
 #include "eval/derived.h"
 #include "eval/eval_cache.h"
 #include "eval/params.h"
-#include "search/history.h"
 
 inline void initEngineTables() {
   static bool done = false;

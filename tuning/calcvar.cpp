@@ -8,7 +8,6 @@
 #include "eval/evaluate.h"
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
-#include "search/iterate.h"
 #include "search/tt.h"
 #include "tuning/tool_support.h"
 
@@ -23,17 +22,14 @@ bool scoreMoves(const MoveList& legal, std::vector<ScoredMove>& scored) {
   for (int i = 0; i < legal.count; ++i) {
     const Move move = legal.moves[i];
     bool stopped = false;
+    SearchResult result;
     do {
-      // The search makes its own moves from ply 0 on, so the origin byte is kept here.
-      uint8_t origin = originOf[move.to];
       currentPly = 0;
-      makeMove(move, gameBoards[0], gameBoards[1], gameStates[0], gameStates[1], 0);
-      bool done = toolSearch(TOOL, 1, toolLimits.calcvarDepth, stopped);
-      originOf[move.to] = origin;
-      if (done) break;
+      makeMove(move, gameBoards[0], gameBoards[1], gameStates[0], gameStates[1]);
+      if (toolSearch(TOOL, 1, toolLimits.calcvarDepth, stopped, result)) break;
     } while (!stopped);
     if (stopped) return false;
-    scored.push_back({moveText(move), -lastScore});
+    scored.push_back({moveText(move), -result.score});
   }
   return true;
 }

@@ -7,7 +7,6 @@
 #include "board/keys.h"
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
-#include "search/counters.h"
 #include "search/tt.h"
 #include "tuning/test_suite.h"
 #include "tuning/tool_support.h"
@@ -28,9 +27,10 @@ SeedRun searchPairs(const std::vector<TestPair>& pairs, int64_t& total) {
     emitLine("%s %i\n", pairs[n].fen.c_str(), int(n));
     setToolPosition(pairs[n].fen);
     bool stopped = false;
-    if (!toolSearch(TOOL, 0, toolLimits.randsDepth, stopped))
+    SearchResult result;
+    if (!toolSearch(TOOL, 0, toolLimits.randsDepth, stopped, result))
       return stopped ? SeedRun::STOPPED : SeedRun::AGAIN;
-    total += nodeCount;
+    total += result.nodes;
   }
   return SeedRun::DONE;
 }

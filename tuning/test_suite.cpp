@@ -7,8 +7,6 @@
 #include "eval/params.h"
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
-#include "search/counters.h"
-#include "search/iterate.h"
 #include "search/tt.h"
 #include "tuning/tool_support.h"
 
@@ -105,22 +103,23 @@ bool runTestRun(const char* tool, const std::vector<TestPair>& pairs, bool prova
     const TestPair& pair = pairs[n];
     emitLine(provaleForm ? "\n%s   %i\n" : "%s %i\n", pair.fen.c_str(), int(n));
     bool stopped = false;
+    SearchResult result;
     do {
       setToolPosition(pair.fen);
       // Every cache emptied, not just the table: entries left by earlier positions or runs would
       // make the node counts depend on what was searched before.
       clearAllHashTables();
-    } while (!toolSearch(tool, 0, toolLimits.testRunDepth, stopped) && !stopped);
+    } while (!toolSearch(tool, 0, toolLimits.testRunDepth, stopped, result) && !stopped);
     if (stopped) return false;
 
-    int order = listedOrder(pair.moves, isNoMove(rootBestMove) ? "" : moveText(rootBestMove));
+    int order = listedOrder(pair.moves, isNoMove(result.best) ? "" : moveText(result.best));
     if (order >= 0) {
       ++counts.solved;
       counts.orderSum += order;
-      counts.solvedNodes += nodeCount;
+      counts.solvedNodes += result.nodes;
     } else {
       ++counts.failed;
-      counts.failedNodes += nodeCount;
+      counts.failedNodes += result.nodes;
     }
     if (provaleForm && hopeless(counts)) break;
   }

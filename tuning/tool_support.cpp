@@ -12,7 +12,7 @@
 #include "frontend/engine_state.h"
 #include "frontend/go.h"
 #include "frontend/input.h"
-#include "search/iterate.h"
+#include "frontend/search_commands.h"
 
 ToolLimits toolLimits;
 
@@ -78,10 +78,10 @@ bool toolStopRequested(const char* tool) {
   return false;
 }
 
-bool toolSearch(const char* tool, int ply, int depth, bool& stopped) {
+bool toolSearch(const char* tool, int ply, int depth, bool& stopped, SearchResult& result) {
   stopped = false;
   currentPly = ply;
-  if (searchToDepth(depth)) return true;
+  if (searchForCommand(ply, depth, 0, result)) return true;
   // A "stop" or "quit" that the search executed itself has left no line behind.
   if (quitRequested || !inputAvailable()) {
     if (!quitRequested) emitLine("info string %s stopped\n", tool);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "search/search.h"
+
 // The fixed files, all in the working directory.
 constexpr const char* REFERENCE_FILE = "punt5.txt";             // recpar: FEN, then pawns
 constexpr const char* TUNING_OUTPUT_BASE = "valorsx12.txt";     // + pass or change number
@@ -58,7 +60,7 @@ bool toolStopRequested(const char* tool);
 // "bestmove" line. Returns false when typed input cut the search short; its result must then
 // not be used. `stopped` is set when that input was "stop" or "quit"; otherwise the caller may
 // simply search again.
-bool toolSearch(const char* tool, int ply, int depth, bool& stopped);
+bool toolSearch(const char* tool, int ply, int depth, bool& stopped, SearchResult& result);
 
 // Replaces `path` by `text` through a temporary file and a rename.
 bool replaceFileWith(const std::string& path, const std::string& text);

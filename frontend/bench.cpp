@@ -1,13 +1,9 @@
-#include "search/bench.h"
-
-#include <cstring>
+#include "frontend/bench.h"
 
 #include "board/fen.h"
 #include "board/movetext.h"
 #include "frontend/engine_state.h"
-#include "frontend/go.h"
-#include "search/counters.h"
-#include "search/iterate.h"
+#include "frontend/search_commands.h"
 #include "search/time_control.h"
 #include "search/tt.h"
 
@@ -51,46 +47,30 @@ const char* const benchPositions[] = {
 const int benchPositionCount = int(sizeof benchPositions / sizeof benchPositions[0]);
 
 int64_t runBench() {
-  // What the bench overwrites and gives back.
-  const Board savedBoard = gameBoards[0];
-  const PlyState savedState = gameStates[0];
-  const int savedPly = currentPly, savedIrreversible = lastIrreversiblePly;
-  const uint8_t savedFlags = goLimits.goFlags;
-  const int32_t savedDepth = goLimits.depth;
-  const int savedSearchMoves = goLimits.searchMoveCount;
-  const bool savedInfo = infoOutput;
-  const bool savedOwed = bestMoveOwed;
-  uint8_t savedOrigins[64];
-  std::memcpy(savedOrigins, originOf, sizeof originOf);
-
   int64_t total = 0;
   const int64_t start = nowMs();
   for (int i = 0; i < benchPositionCount; ++i) {
-    if (!setPosition(gameBoards[0], gameStates[0], benchPositions[i])) continue;
-    currentPly = 0;
-    lastIrreversiblePly = 0;
-    std::memset(originOf, NO_SQUARE, sizeof originOf);
+    // Each position is a game line of its own; the game line of the protocol stays as it is.
+    Board board;
+    PlyState state;
+    if (!setPosition(board, state, benchPositions[i])) continue;
     clearAllHashTables();
-    infoOutput = false;
-    searchToDepth(BENCH_DEPTH);
-    total += nodeCount;
+    SearchRequest request;
+    request.lineBoards = &board;
+    request.lineStates = &state;
+    request.limits.goFlags = GO_DEPTH;
+    request.limits.depth = BENCH_DEPTH;
+    request.printInfo = false;
+    searchMode = 1;
+    const SearchResult result = runSearch(request);
+    searchMode = 0;
+    total += result.nodes;
     emitLine("Position %2d/%d: bestmove %s nodes %lli\n", i + 1, benchPositionCount,
-             isNoMove(rootBestMove) ? "0000" : moveText(rootBestMove).c_str(),
-             (long long)nodeCount);
+             isNoMove(result.best) ? "0000" : moveText(result.best).c_str(),
+             (long long)result.nodes);
   }
   int64_t elapsed = nowMs() - start;
   if (elapsed < 1) elapsed = 1;
-
-  gameBoards[0] = savedBoard;
-  gameStates[0] = savedState;
-  currentPly = savedPly;
-  lastIrreversiblePly = savedIrreversible;
-  goLimits.goFlags = savedFlags;
-  goLimits.depth = savedDepth;
-  goLimits.searchMoveCount = savedSearchMoves;
-  infoOutput = savedInfo;
-  bestMoveOwed = savedOwed;
-  std::memcpy(originOf, savedOrigins, sizeof originOf);
   clearAllHashTables();
 
   emitLine("Nodes searched: %lli\n", (long long)total);

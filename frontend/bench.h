@@ -11,6 +11,5 @@ extern const char* const benchPositions[];
 extern const int benchPositionCount;
 
 // Runs the bench, prints one line per position, then "Nodes searched: N" and "Nodes/second: M".
-// Returns the node total. The game position and the go limits are restored afterwards; the hash
-// tables are left empty.
+// Returns the node total. The game line is left alone; the hash tables are left empty.
 int64_t runBench();

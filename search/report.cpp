@@ -1,0 +1,116 @@
+#include "search/report.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/movetext.h"
+#include "search/constants.h"
+#include "search/host.h"
+#include "search/movecheck.h"
+#include "search/ordering.h"
+#include "search/time_control.h"
+#include "search/tt.h"
+
+namespace {
+
+constexpr size_t INFO_LINE_BYTES = 6 * MAX_PLY + 256;
+char pendingCurrmove[96];  // main search thread only
+
+// Is `move` legal in the position? (Table moves may come from another position's key.)
+bool isLegalHere(const Board& board, PlyState state, Move move) {
+  if (isNoMove(move) || !isPseudoLegal(board, state, move)) return false;
+  MoveList list;
+  const int count = legalMoves(board, state, list);
+  for (int i = 0; i < count; ++i)
+    if (sameFromToKind(list.moves[i], move)) return true;
+  return false;
+}
+
+}  // namespace
+
+void parkCurrmove(int depth, Move move, int number) {
+  std::snprintf(pendingCurrmove, sizeof pendingCurrmove,
+                "info depth %d currmove %s currmovenumber %d\n", depth, moveText(move).c_str(),
+                number);
+}
+
+void clearPendingCurrmove() { pendingCurrmove[0] = 0; }
+
+void flushPendingCurrmove() {
+  if (!pendingCurrmove[0]) return;
+  emitSearchLine("%s", pendingCurrmove);
+  pendingCurrmove[0] = 0;
+}
+
+void buildPrintedPv(const SearchThread& t, const Move* row, int depth, Move reply,
+                    PrintedPv& out) {
+  out.length = 0;
+  for (int i = 0; i < depth && i < MAX_PLY && !isNoMove(row[i]); ++i) out.moves[out.length++] = row[i];
+  if (out.length == 1 && !isNoMove(reply)) out.moves[out.length++] = reply;
+  // The table may hold lines from deeper searches; a line as long as the depth is plenty.
+  const int longest = std::max(depth, out.length);
+
+  // Walk the line on scratch records, then go on with the table's moves from its end. Keys seen
+  // on the way stop the walk: a repeating line would never end.
+  Board boards[2];
+  PlyState states[2];
+  boards[0] = t.boards[0];
+  states[0] = t.states[0];
+  uint64_t seen[MAX_PLY + 1];
+  seen[0] = boards[0].key;
+  int at = 0;
+  for (int i = 0; i < longest; ++i) {
+    Move move;
+    if (i < out.length) {
+      move = out.moves[i];
+      // The row is the search's own; it is legal by construction, but a stale entry must not
+      // print an impossible line.
+      if (!isLegalHere(boards[at], states[at], move)) {
+        out.length = i;
+        return;
+      }
+    } else {
+      TtEntry entry;
+      if (!ttProbe(boards[at].key, entry) || !isLegalHere(boards[at], states[at], entry.move)) return;
+      move = entry.move;
+    }
+    makeMove(move, boards[at], boards[at ^ 1], states[at], states[at ^ 1]);
+    at ^= 1;
+    for (int k = 0; k <= i; ++k)
+      if (seen[k] == boards[at].key) {
+        if (i >= out.length) return;
+        break;
+      }
+    seen[i + 1] = boards[at].key;
+    if (i >= out.length) out.moves[out.length++] = move;
+  }
+}
+
+void printScoreLine(const SearchThread& t, int depth, int v, bool lowerbound, int multiPv,
+                    const PrintedPv& pv) {
+  const int64_t time = elapsedMs() + 1;
+  const int64_t nodes = totalNodes();
+  const int nps = int(nodes * 1000 / time);
+  char multi[24] = "";
+  if (multiPv > 0) std::snprintf(multi, sizeof multi, " multipv %d", multiPv);
+  char score[32];
+  if (v >= MATE_THRESHOLD)
+    std::snprintf(score, sizeof score, "mate %i", (MATE_BASE + 1 - v) / 2);
+  else if (v > -MATE_THRESHOLD)
+    std::snprintf(score, sizeof score, "cp %i%s", v, lowerbound ? " lowerbound" : "");
+  else
+    std::snprintf(score, sizeof score, "mate %i", -((v + MATE_BASE) / 2));
+  char line[INFO_LINE_BYTES];
+  int length = std::snprintf(line, sizeof line,
+                             "info depth %d seldepth %d%s score %s nodes %lli nps %i time %i pv ",
+                             depth, t.selDepth, multi, score, (long long)nodes, nps, int(time));
+  for (int i = 0; i < pv.length; ++i) {
+    char text[6];
+    moveToText(pv.moves[i], text);
+    length += std::snprintf(line + length, sizeof line - size_t(length), "%s ", text);
+  }
+  std::snprintf(line + length, sizeof line - size_t(length), "\n");
+  emitSearchLine("%s", line);
+}

@@ -1,0 +1,26 @@
+// What the main search thread tells the interface: info lines with scores and principal
+// variations, and the parked currmove line.
+#pragma once
+
+#include "board/types.h"
+#include "search/thread.h"
+
+// Parks "info depth D currmove M currmovenumber N" for the next poll.
+void parkCurrmove(int depth, Move move, int number);
+void clearPendingCurrmove();
+// Prints the parked line, if any (at a poll, when info lines are on).
+void flushPendingCurrmove();
+
+// A principal variation as printed: the root row, then moves of the transposition table.
+struct PrintedPv {
+  Move moves[MAX_PLY];
+  int length = 0;
+};
+// The thread's root row (at most `depth` moves), with `reply` standing in for an empty second
+// entry, lengthened by following the table's moves while they stay legal and repeat nothing.
+void buildPrintedPv(const SearchThread& t, const Move* row, int depth, Move reply,
+                    PrintedPv& out);
+
+// One scored info line. `multiPv` 0 prints no "multipv" field.
+void printScoreLine(const SearchThread& t, int depth, int score, bool lowerbound, int multiPv,
+                    const PrintedPv& pv);

@@ -1,0 +1,103 @@
+// The start and the end of a whole search: preparing every thread's copy of the root, the clock
+// and the timer, running the main thread's iterations while the helpers search beside it, and
+// gathering the result.
+#include "search/search.h"
+
+#include "search/constants.h"
+#include "search/host.h"
+#include "search/iterate.h"
+#include "search/node.h"
+#include "search/report.h"
+#include "search/thread.h"
+#include "search/time_control.h"
+#include "search/tt.h"
+
+std::atomic<bool> stopSearch{false};
+std::atomic<bool> pollRequested{false};
+
+namespace {
+
+SearchRequest activeRequest;           // the running search's request; main thread writes it
+std::atomic<bool> stoppedFromOutside{false};  // stopSearchNow was called during the search
+int64_t sharedNodeLimit = INT64_MAX;   // "go nodes" shared by several threads
+
+void prepareThread(SearchThread& t) {
+  const SearchRequest& r = activeRequest;
+  t.request = &r;
+  t.boards[0] = r.lineBoards[r.rootPly];
+  t.states[0] = r.lineStates[r.rootPly];
+  clearKillersAndHistory(t);
+  t.nodes.store(0, std::memory_order_relaxed);
+  t.nodeBookmark = 0;
+  t.selDepth = 0;
+  t.iterationDepth = 0;
+  t.completedDepth = 0;
+}
+
+void helperSearch(SearchThread& t) { iterativeDeepening(t); }
+
+}  // namespace
+
+bool sharedNodeLimitReached() { return totalNodes() > sharedNodeLimit; }
+
+SearchResult runSearch(const SearchRequest& request) {
+  activeRequest = request;
+  if (activeRequest.multiPv < 1) activeRequest.multiPv = 1;
+  if (activeRequest.multiPv > MAX_MULTI_PV) activeRequest.multiPv = MAX_MULTI_PV;
+  mainLimits = activeRequest.limits;
+  searchStartMs = nowMs();
+  const int threads = searchThreadCount();
+  for (int i = 0; i < threads; ++i) prepareThread(searchThread(i));
+  SearchThread& main = mainThread();
+
+  // One thread stops at its own exact count; several share the limit and check it now and then.
+  const bool nodeLimited = (mainLimits.goFlags & GO_NODES) != 0;
+  main.nodeLimit = nodeLimited && threads == 1 ? mainLimits.nodes : INT64_MAX;
+  sharedNodeLimit = nodeLimited && threads > 1 ? mainLimits.nodes : INT64_MAX;
+  for (int i = 1; i < threads; ++i) searchThread(i).nodeLimit = INT64_MAX;
+
+  timeBudget = 0;
+  stopSearch = false;
+  stoppedFromOutside = false;
+  clearPendingCurrmove();
+  firstIterationDone = false;
+  allotTime(mainLimits, main.states[0].side);
+  armHostTimer(plannedTickIntervalMs, plannedTicksPerPoll);
+  pollRequested = false;
+
+  ++generation;
+  startHelpers(helperSearch);
+  iterativeDeepening(main);
+  // The main thread has decided: the helpers end with it.
+  stopSearch = true;
+  waitForHelpers();
+  disarmHostTimer();
+
+  SearchResult result;
+  result.best = main.rootBestMove;
+  result.ponder = main.rootPonderMove;
+  result.score = main.lastScore;
+  result.depth = main.completedDepth;
+  result.nodes = totalNodes();
+  result.interrupted = stoppedFromOutside;
+  return result;
+}
+
+void stopSearchNow() {
+  stoppedFromOutside = true;
+  stopSearch = true;
+}
+
+void ponderhitSearch() {
+  mainLimits.goFlags &= uint8_t(~GO_INFINITE);
+  searchStartMs = nowMs();
+  allotTime(mainLimits, mainThread().states[0].side);
+  armHostTimer(plannedTickIntervalMs, plannedTicksPerPoll);
+  // A ponder line without any limit says nothing about how long to think: answer now.
+  if (!(mainLimits.goFlags & (GO_TIME | GO_INC | GO_MOVETIME | GO_DEPTH | GO_NODES | GO_MATE)))
+    stopSearch = true;
+}
+
+void clearSearchHistory() {
+  for (int i = 0; i < searchThreadCount(); ++i) clearKillersAndHistory(searchThread(i));
+}

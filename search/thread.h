@@ -1,0 +1,73 @@
+// One search thread's own state, and the pool of threads that search together. Thread 0 is the
+// thread that calls runSearch (the program's main thread); it alone talks to the host, reads the
+// clock and decides when the search ends. Helper threads search the same root with the shared
+// transposition table (Lazy SMP) and are only ever stopped.
+//
+// Shared by all threads: the transposition table, the evaluation cache, stopSearch, the node
+// counters (each written by its own thread, summed by the others) and the game line of the
+// request (read-only). Everything else here belongs to one thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "board/movecache.h"
+#include "board/types.h"
+#include "search/search.h"
+
+// Principal variations: a triangle of moves. The row of ply p holds MAX_PLY - p entries; a
+// node's children use the row that starts where its own ends. A row ends at its first NO_MOVE.
+constexpr int PV_TABLE_ENTRIES = MAX_PLY * (MAX_PLY + 1) / 2 + 1;
+constexpr int ROOT_CHILD_PV_INDEX = MAX_PLY;
+
+struct SearchThread {
+  int index = 0;  // 0: the main thread
+
+  // The search line: the move of ply p is made from slot p into slot p + 1.
+  Board boards[SEARCH_LINE_SIZE];
+  PlyState states[SEARCH_LINE_SIZE];
+
+  // Move ordering, cleared at every search start.
+  Move killers[MAX_PLY][2];
+  HistoryTable history;  // [moving piece code][to-square], kept in -HISTORY_LIMIT..HISTORY_LIMIT
+  MoveListCache moveCache;  // the main thread's only; helpers generate without one
+
+  // Below the root.
+  Move pv[PV_TABLE_ENTRIES];
+  Move bestMoveAtPly[MAX_PLY + 1];  // the move that raised alpha at each ply
+  Move lastCutoffMove = NO_MOVE;    // the move of the latest beta cut-off
+  int selDepth = 0;                 // deepest ply since the last report
+  int iterationDepth = 0;           // depth of the running iteration
+  int completedDepth = 0;           // the deepest iteration that ended without a stop
+  std::atomic<int64_t> nodes{0};    // written by this thread only
+  int64_t nodeLimit = INT64_MAX;    // this thread stops once its own count passes it
+
+  // The root.
+  MoveList rootMoves;  // after an iteration, scores = subtree nodes
+  int rootInCheck = 0;
+  int rootLegalMoves = 0;
+  int64_t nodeBookmark = 0;
+  Move rootBestMove = NO_MOVE;
+  Move rootPonderMove = NO_MOVE;
+  int lastScore = 0;
+  int multiPvDone = 0;  // MultiPV lines already settled in the running iteration
+  Move multiPvMoves[MAX_MULTI_PV];  // best move of each line in the last iteration
+  int multiPvScores[MAX_MULTI_PV];
+
+  const SearchRequest* request = nullptr;  // the running search's request
+};
+
+// The thread with the given index; 0 always exists.
+SearchThread& searchThread(int index);
+inline SearchThread& mainThread() { return searchThread(0); }
+
+// Nodes of all threads in the running (or the last) search.
+int64_t totalNodes();
+
+// Starts the helper threads on the running request (each calls `work` with its own record) and
+// later waits until all of them have returned. Main thread only.
+void startHelpers(void (*work)(SearchThread&));
+void waitForHelpers();
+
+// Killers and history back to zero.
+void clearKillersAndHistory(SearchThread& thread);
