@@ -9,24 +9,24 @@
 
 namespace {
 
-constexpr int DIR_PAWN = 10;
 constexpr int64_t SCORE_EVASION_EN_PASSANT = 140;
 constexpr int64_t SCORE_EVASION_QUIET_BASE = 20;  // plus history, minus the piece code
 
 // The squares that resolve a single check: those between king and checker, and the checker.
-Bitboard checkResolvingSquares(int k, int direction, int checker) {
+Bitboard checkResolvingSquares(int k, CheckDirection direction, int checker) {
   const int rank = rankOf(checker), file = fileOf(checker);
   switch (direction) {
-    case 1: return rayNorth[k] & ranksUpTo[rank];
-    case 2: return raySouth[k] & ranksFrom[rank];
-    case 3: return rayEast[k] & filesUpTo[file];
-    case 4: return rayWest[k] & filesFrom[file];
-    case 5: return rayNorthEast[k] & ranksUpTo[rank];
-    case 6: return rayNorthWest[k] & ranksUpTo[rank];
-    case 7: return raySouthEast[k] & ranksFrom[rank];
-    case 8: return raySouthWest[k] & ranksFrom[rank];
-    case 9:
+    case DIR_NORTH: return rayNorth[k] & ranksUpTo[rank];
+    case DIR_SOUTH: return raySouth[k] & ranksFrom[rank];
+    case DIR_EAST: return rayEast[k] & filesUpTo[file];
+    case DIR_WEST: return rayWest[k] & filesFrom[file];
+    case DIR_NORTH_EAST: return rayNorthEast[k] & ranksUpTo[rank];
+    case DIR_NORTH_WEST: return rayNorthWest[k] & ranksUpTo[rank];
+    case DIR_SOUTH_EAST: return raySouthEast[k] & ranksFrom[rank];
+    case DIR_SOUTH_WEST: return raySouthWest[k] & ranksFrom[rank];
+    case DIR_KNIGHT:
     case DIR_PAWN: return bitOf(checker);
+    case DIR_NONE:
     default: return 0;  // a "check" by the king alone: only king steps can answer it
   }
 }
@@ -44,7 +44,7 @@ inline int64_t captureEvasionScore(const PlyState& state, uint8_t captured, uint
 // an en-passant capture may also answer a check by removing the checking pawn.
 template <int Us>
 void addPawnEvasions(const Board& board, const PlyState& state, MoveWriter& out, Bitboard targets,
-                     int direction, int checker) {
+                     CheckDirection direction, int checker) {
   using G = PawnGeometry<Us>;
   const uint8_t pawn = codeFor(Us, PAWN);
   const Bitboard enemy = board.occupancy[Us ^ 1];
@@ -117,7 +117,7 @@ void addKingEvasions(const Board& board, const PlyState& state, MoveWriter& out,
 
 }  // namespace
 
-void generateEvasions(const Board& board, PlyState& state, MoveList& list, int direction,
+void generateEvasions(const Board& board, PlyState& state, MoveList& list, CheckDirection direction,
                       int checkerSquare, bool doubleCheck, const HistoryTable& history) {
   const int us = state.side;
   const int k = board.kingSquare[us];

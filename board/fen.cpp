@@ -123,7 +123,8 @@ void rebuildFromSquares(Board& b, PlyState& state) {
     if (isSliderCode(b.squares[sq])) computeSliderAttacks(b, sq, b.squares[sq]);
   computeAttackSummaries(b, state);
   int side = state.side;
-  state.checkState = ((state.attacksAll[side ^ 1] >> b.kingSquare[side]) & 1) ? 1 : 0;
+  const bool inCheck = (state.attacksAll[side ^ 1] >> b.kingSquare[side]) & 1;
+  state.checkState = inCheck ? CHECK_KNOWN : CHECK_NONE;
 }
 
 bool setPosition(Board& board, PlyState& state, const char* fen, std::string* error) {

@@ -6,11 +6,6 @@
 
 namespace {
 
-// Direction codes of a check, as findCheckers reports them.
-constexpr int DIR_NORTH = 1, DIR_SOUTH = 2, DIR_EAST = 3, DIR_WEST = 4, DIR_NORTH_EAST = 5,
-              DIR_NORTH_WEST = 6, DIR_SOUTH_EAST = 7, DIR_SOUTH_WEST = 8, DIR_KNIGHT = 9,
-              DIR_PAWN = 10;
-
 // The first piece met from a square along a ray: rays that grow in square number meet their
 // lowest occupied bit first, the others their highest.
 inline int nearestOnRisingRay(Bitboard blockers) { return lowestBit(blockers); }
@@ -20,7 +15,7 @@ inline int nearestOnFallingRay(Bitboard blockers) { return highestBit(blockers);
 struct RayView {
   const Bitboard* masks;
   bool rising;
-  int direction;
+  CheckDirection direction;
 };
 const RayView ROOK_RAYS_CHECK_ORDER[4] = {{rayWest, false, DIR_WEST},
                                           {rayEast, true, DIR_EAST},
@@ -43,9 +38,9 @@ inline bool rayHits(const RayView& ray, int sq, Bitboard occupied, Bitboard slid
 // first one (countBoth 0) or the second. The order is fixed: pawns, rank, file, diagonals,
 // knights, king; the last non-king attacker found gives the direction and square.
 int countAttackers(const Board& board, const SideCodes& attacker, int q, Bitboard occupied,
-                   int countBoth, int& direction, int& checkerSquare) {
+                   int countBoth, CheckDirection& direction, int& checkerSquare) {
   int count = 0;
-  auto found = [&](int dir, int sq) {
+  auto found = [&](CheckDirection dir, int sq) {
     ++count;
     direction = dir;
     checkerSquare = sq;
@@ -103,7 +98,8 @@ int countAttackers(const Board& board, const SideCodes& attacker, int q, Bitboar
 
 inline bool squareAttacked(const Board& board, const SideCodes& attacker, int q,
                            Bitboard occupied) {
-  int direction = 0, square = NO_SQUARE;
+  CheckDirection direction = DIR_NONE;
+  int square = NO_SQUARE;
   return countAttackers(board, attacker, q, occupied, 0, direction, square) != 0;
 }
 
@@ -190,7 +186,7 @@ __attribute__((noinline)) bool fullLegalityTest(const Board& board, const SideCo
 }  // namespace
 
 int findCheckers(const Board& board, const PlyState& /*state*/, const SideCodes& attacker, int sq,
-                 int countBoth, int& direction, int& checkerSquare) {
+                 int countBoth, CheckDirection& direction, int& checkerSquare) {
   // The attacking colour's record fixes the pawn directions and the bitboards examined, so the
   // test also serves a position whose side to move is the attacker.
   return countAttackers(board, attacker, sq, board.occupancy[WHITE] | board.occupancy[BLACK],

@@ -241,7 +241,8 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
 
   // 5. Could the move give check?
   const int enemyKing = parent.kingSquare[side ^ 1];
-  childState.checkState = (lineHint[enemyKing][from] | lineHint[enemyKing][to]) ? 2 : 0;
+  childState.checkState =
+      (lineHint[enemyKing][from] | lineHint[enemyKing][to]) ? CHECK_POSSIBLE : CHECK_NONE;
 
   // 6. Capture.
   if (captured != EMPTY) {
@@ -269,14 +270,14 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
       } else if (fileOf(from) != fileOf(to) && captured == EMPTY) {
         enPassantVictim = side == WHITE ? to - 8 : to + 8;
         removePiece(child, enPassantVictim, parent.squares[enPassantVictim]);
-        if (lineHint[enemyKing][enPassantVictim]) childState.checkState = 2;
+        if (lineHint[enemyKing][enPassantVictim]) childState.checkState = CHECK_POSSIBLE;
       }
     } else if (move.kind == CASTLE_SHORT || move.kind == CASTLE_LONG) {
       int rookFrom = move.kind == CASTLE_SHORT ? to + 1 : to - 2;
       int rookTo = move.kind == CASTLE_SHORT ? to - 1 : to + 1;
       shiftPiece(child, rookFrom, rookTo, codeFor(side, ROOK));
       child.origin[rookTo] = uint8_t(rookFrom);
-      if (lineHint[enemyKing][rookTo]) childState.checkState = 2;
+      if (lineHint[enemyKing][rookTo]) childState.checkState = CHECK_POSSIBLE;
     }
   } else {
     removePiece(child, from, mover);

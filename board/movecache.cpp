@@ -23,9 +23,3 @@ bool allocateMoveListCache(MoveListCache& cache) {
 void clearMoveListCache(MoveListCache& cache) {
   if (cache.entries) std::memset(static_cast<void*>(cache.entries), 0, MOVE_CACHE_BYTES);
 }
-
-void freeMoveListCache(MoveListCache& cache) {
-  std::free(cache.entries);
-  cache.entries = nullptr;
-  cache.filled = false;
-}

@@ -24,4 +24,3 @@ struct MoveListCache {
 bool allocateMoveListCache(MoveListCache& cache);
 // Forgets every stored list, keeping the block.
 void clearMoveListCache(MoveListCache& cache);
-void freeMoveListCache(MoveListCache& cache);

@@ -243,7 +243,8 @@ void generateCaptures(const Board& board, PlyState& state, MoveList& list,
 
 bool generateNodeMoves(const Board& board, PlyState& state, MoveList& list, int ply,
                        const MoveScoring& scoring, int* checkers) {
-  int count = 0, direction = 0, checkerSquare = NO_SQUARE;
+  int count = 0, checkerSquare = NO_SQUARE;
+  CheckDirection direction = DIR_NONE;
   if (kingAttacked(board, state)) {
     const SideCodes& enemy = state.side == WHITE ? blackCodes : whiteCodes;
     count = findCheckers(board, state, enemy, board.kingSquare[state.side], 1, direction,

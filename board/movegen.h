@@ -18,13 +18,20 @@ void generateMoves(const Board& board, PlyState& state, MoveList& list, int ply,
                    const MoveScoring& scoring);
 void generateCaptures(const Board& board, PlyState& state, MoveList& list,
                       const HistoryTable& history);
+// Where a check comes from, seen from the king: a line or diagonal direction, a knight or a pawn.
+// DIR_NONE: no checker found, or the attacking king alone.
+enum CheckDirection : int {
+  DIR_NONE, DIR_NORTH, DIR_SOUTH, DIR_EAST, DIR_WEST,
+  DIR_NORTH_EAST, DIR_NORTH_WEST, DIR_SOUTH_EAST, DIR_SOUTH_WEST, DIR_KNIGHT, DIR_PAWN
+};
+
 // Counts (up to 2, or up to 1 when countBoth is 0) the pieces of `attacker` that attack `sq`.
-// For every non-king attacker found it writes the direction code (1..10) and its square. The
+// For every non-king attacker found it writes the direction and its square. The
 // attacker's record alone decides the pawn directions and pieces examined, so the test works
 // whichever side is to move in `state`.
 int findCheckers(const Board& board, const PlyState& state, const SideCodes& attacker, int sq,
-                 int countBoth, int& direction, int& checkerSquare);
-void generateEvasions(const Board& board, PlyState& state, MoveList& list, int direction,
+                 int countBoth, CheckDirection& direction, int& checkerSquare);
+void generateEvasions(const Board& board, PlyState& state, MoveList& list, CheckDirection direction,
                       int checkerSquare, bool doubleCheck, const HistoryTable& history);
 // Strikes out (from = NO_SQUARE) those of the n moves starting at `first` that leave the
 // mover's king attacked.
@@ -48,6 +55,6 @@ extern const HistoryTable noHistory;
 
 inline bool kingAttacked(const Board& board, const PlyState& state) {
   int side = state.side;
-  return state.checkState != 0 &&
+  return state.checkState != CHECK_NONE &&
          ((state.attacksAll[side ^ 1] >> board.kingSquare[side]) & 1) != 0;
 }

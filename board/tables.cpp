@@ -9,22 +9,17 @@
 #include "eval/derived.h"
 
 uint8_t fileBit[8] = {1, 2, 4, 8, 16, 32, 64, 128};
-Bitboard squareBit[64];
-Bitboard fileMask[8], rankMask[8], notFileMask[8], adjacentFiles[8];
+Bitboard fileMask[8], rankMask[8], adjacentFiles[8];
 Bitboard ranksUpTo[8], ranksFrom[8], filesUpTo[8], filesFrom[8];
-Bitboard forwardRanks[2][8];
 Bitboard frontSpan[2][64], passedSpanSides[2][64], passedSpan[2][64], pawnNeighbours[2][64];
-Bitboard queensideFiles, kingsideFiles, allSquares;
+Bitboard queensideFiles, kingsideFiles;
 Bitboard bishopTrapSquaresWhite, bishopTrapPawnsBlack;
 Bitboard bishopTrapSquaresBlack, bishopTrapPawnsWhite;
 
 Bitboard rayNorth[64], raySouth[64], rayEast[64], rayWest[64], rookRays[64];
 Bitboard rayNorthEast[64], rayNorthWest[64], raySouthEast[64], raySouthWest[64], bishopRays[64];
 
-uint8_t diagonalEnd[4][64];
-uint8_t diagonalEndFrom[4][64][64];
 uint8_t kingNeighbours[64][9];
-uint8_t knightJumps[64][9];
 
 Bitboard pieceAttacks[PIECE_CODES][64];
 Bitboard pawnReach[2][64];
@@ -37,6 +32,10 @@ uint8_t lineHint[64][64];
 int32_t signatureWeight[PIECE_CODES];
 
 namespace {
+
+// Only the builders below use these.
+Bitboard forwardRanks[2][8];     // strictly in front of rank r, for each colour
+uint8_t knightJumps[64][9];      // +17, +10, -6, -15, -17, -10, +6, +15, then NO_SQUARE
 
 constexpr Bitboard FILE_A = 0x0101010101010101ULL;
 constexpr Bitboard RANK_1 = 0xFFULL;
@@ -79,11 +78,9 @@ int squareAt(char file, int rank) { return (file - 'a') + 8 * (rank - 1); }
 
 void buildSingleMasks() {
   for (int f = 0; f < 8; f++) fileBit[f] = uint8_t(1u << f);
-  for (int sq = 0; sq < 64; sq++) squareBit[sq] = bitOf(sq);
   for (int i = 0; i < 8; i++) {
     fileMask[i] = FILE_A << i;
     rankMask[i] = RANK_1 << (8 * i);
-    notFileMask[i] = ~fileMask[i];
   }
   for (int f = 0; f < 8; f++) {
     adjacentFiles[f] = (f > 0 ? fileMask[f - 1] : 0) | (f < 7 ? fileMask[f + 1] : 0);
@@ -100,7 +97,6 @@ void buildSingleMasks() {
   }
   queensideFiles = fileMask[0] | fileMask[1] | fileMask[2];
   kingsideFiles = fileMask[5] | fileMask[6] | fileMask[7];
-  allSquares = ~Bitboard(0);
 }
 
 void buildSpansNeighboursAndDistance() {
@@ -159,23 +155,6 @@ void buildKingNeighbours() {
   static constexpr int steps[8][2] = {{1, 1},   {1, 0},  {1, -1}, {0, -1},
                                       {-1, -1}, {-1, 0}, {-1, 1}, {0, 1}};
   for (int sq = 0; sq < 64; sq++) buildStepList(kingNeighbours[sq], sq, steps);
-}
-
-void buildDiagonalEnds() {
-  for (int sq = 0; sq < 64; sq++) {
-    const Bitboard rays[4] = {rayNorthEast[sq], rayNorthWest[sq], raySouthEast[sq],
-                              raySouthWest[sq]};
-    for (int dir = 0; dir < 4; dir++) {
-      Bitboard ray = rays[dir];
-      // Northward rays end at their highest square, southward ones at their lowest.
-      int end = ray == 0                             ? sq
-                : (dir == DIAG_NE || dir == DIAG_NW) ? highestBit(ray)
-                                                     : lowestBit(ray);
-      diagonalEnd[dir][sq] = uint8_t(end);
-      for (int s = 0; s < 64; s++)
-        diagonalEndFrom[dir][sq][s] = (ray & bitOf(s)) ? uint8_t(end) : NO_SQUARE;
-    }
-  }
 }
 
 void buildLineHint() {
@@ -264,7 +243,6 @@ void initTables() {
   buildBishopRays();
   buildKnightJumps();
   buildKingNeighbours();
-  buildDiagonalEnds();
   buildLineHint();
   BuildPawnRunTables();
   BuildThreatTable();

@@ -5,18 +5,16 @@
 #include "board/types.h"
 
 extern uint8_t fileBit[8];  // 1, 2, 4, ..., 128 for files a..h
-extern Bitboard squareBit[64];
-extern Bitboard fileMask[8], rankMask[8], notFileMask[8], adjacentFiles[8];
+extern Bitboard fileMask[8], rankMask[8], adjacentFiles[8];
 extern Bitboard ranksUpTo[8];    // ranks 1 .. r+1
 extern Bitboard ranksFrom[8];    // ranks r+1 .. 8
 extern Bitboard filesUpTo[8];    // files a .. f
 extern Bitboard filesFrom[8];    // files f .. h
-extern Bitboard forwardRanks[2][8];     // strictly in front of rank r, for each colour
 extern Bitboard frontSpan[2][64];       // the square's file in front of it
 extern Bitboard passedSpanSides[2][64]; // the adjacent files in front of it
 extern Bitboard passedSpan[2][64];      // both
 extern Bitboard pawnNeighbours[2][64];  // beside it, plus diagonally behind it
-extern Bitboard queensideFiles, kingsideFiles, allSquares;
+extern Bitboard queensideFiles, kingsideFiles;
 extern Bitboard bishopTrapSquaresWhite, bishopTrapPawnsBlack;
 extern Bitboard bishopTrapSquaresBlack, bishopTrapPawnsWhite;
 
@@ -25,17 +23,8 @@ extern Bitboard rayNorth[64], raySouth[64], rayEast[64], rayWest[64], rookRays[6
 extern Bitboard rayNorthEast[64], rayNorthWest[64], raySouthEast[64], raySouthWest[64],
     bishopRays[64];
 
-// Diagonal directions, in the order every diagonal table uses.
-constexpr int DIAG_NE = 0, DIAG_NW = 1, DIAG_SE = 2, DIAG_SW = 3;
-// Last square of a diagonal ray (the square itself when the ray is empty).
-extern uint8_t diagonalEnd[4][64];
-// [dir][k][s]: the last square of k's ray in direction dir when s lies on it, else NO_SQUARE.
-extern uint8_t diagonalEndFrom[4][64][64];
-
-// Neighbour lists, valid entries first then NO_SQUARE. King order: NE, E, SE, S, SW, W, NW, N.
-// Knight order: +17, +10, -6, -15, -17, -10, +6, +15.
+// King neighbours, valid entries first then NO_SQUARE, in the order NE, E, SE, S, SW, W, NW, N.
 extern uint8_t kingNeighbours[64][9];
-extern uint8_t knightJumps[64][9];
 
 extern Bitboard pieceAttacks[PIECE_CODES][64];  // pawns, knights, kings; sliders are 0
 extern Bitboard pawnReach[2][64];               // attacks plus single and double push squares

@@ -107,6 +107,10 @@ struct Board {
   uint8_t origin[64];
 };
 
+// Whether the side to move may stand in check. Make-move only marks the moves that could give
+// check (CHECK_POSSIBLE); kingAttacked tests those.
+enum CheckState : uint8_t { CHECK_NONE = 0, CHECK_KNOWN = 1, CHECK_POSSIBLE = 2 };
+
 // The side to move and what the previous move did. Make-move starts each child record from a
 // copy of the parent and resets or recomputes the fields as noted.
 struct PlyState {
@@ -118,7 +122,7 @@ struct PlyState {
   int32_t lastMoverValue;     // ExchangeValue of the piece left on lastTo; 0 after set-up/null
   Bitboard lastMoverAttacks;  // that piece's attack set on its new square
   uint8_t epSquare;           // the pawn that just made a double step (its own square), or NO_SQUARE
-  uint8_t checkState;         // 0 not in check, 1 in check (set-up only), 2 must be tested
+  uint8_t checkState;         // CheckState
   uint8_t halfmoveClock;
   uint8_t plyCount;           // plies since the last set-up or null move
   uint8_t captureRun;         // consecutive captures that led here

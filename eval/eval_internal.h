@@ -91,10 +91,6 @@ int evalRookShutIn(const Board& board, EvalScratch& scratch);
 void evalThreats(const Board& board, const PlyState& state, int& mgSum, int& egSum);
 // Material imbalance of unequal piece sets; adds into both sums.
 void evalImbalance(const Board& board, int& mgSum, int& egSum);
-// The imbalance pattern (0 none, 1-18) of white's and black's queen, rook, bishop and knight
-// counts, each 0..2. The table behind it is built at compile time.
-constexpr int IMBALANCE_PATTERNS = 6561;  // 3 to the power 8
-int imbalancePattern(int qw, int rw, int bw, int nw, int qb, int rb, int bb, int nb);
 
 // ---- Endgame knowledge ----
 struct EndgameVerdict {

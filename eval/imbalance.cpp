@@ -25,6 +25,10 @@ constexpr uint8_t whitePattern(int qw, int rw, int bw, int nw, int qb, int rb, i
   return 0;
 }
 
+// Patterns (0 none, 1-18) of white's and black's queen, rook, bishop and knight counts, each
+// 0..2: 3 to the power 8 of them, built at compile time.
+constexpr int IMBALANCE_PATTERNS = 6561;
+
 constexpr int patternIndex(int qw, int rw, int bw, int nw, int qb, int rb, int bb, int nb) {
   return ((((((qw * 3 + rw) * 3 + bw) * 3 + nw) * 3 + qb) * 3 + rb) * 3 + bb) * 3 + nb;
 }
@@ -59,10 +63,6 @@ const int32_t* const imbalanceRows[8] = {ImbalanceBishop,          ImbalanceKnig
                                          ImbalanceQueenRookBishop, ImbalanceQueenRookBishopPair};
 
 }  // namespace
-
-int imbalancePattern(int qw, int rw, int bw, int nw, int qb, int rb, int bb, int nb) {
-  return patterns[patternIndex(qw, rw, bw, nw, qb, rb, bb, nb)];
-}
 
 void evalImbalance(const Board& board, int& mgSum, int& egSum) {
   const int whiteMaterial = board.materialMg[WHITE], blackMaterial = board.materialMg[BLACK];

@@ -61,9 +61,9 @@ int64_t runBench() {
     request.limits.goFlags = GO_DEPTH;
     request.limits.depth = BENCH_DEPTH;
     request.printInfo = false;
-    searchMode = 1;
+    searchMode = SEARCH_OWN_CLOCK;
     const SearchResult result = runSearch(request);
-    searchMode = 0;
+    searchMode = SEARCH_IDLE;
     total += result.nodes;
     emitLine("Position %2d/%d: bestmove %s nodes %lli\n", i + 1, benchPositionCount,
              isNoMove(result.best) ? "0000" : moveText(result.best).c_str(),

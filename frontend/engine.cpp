@@ -50,7 +50,7 @@ void initEngine() {
   // derived tables itself and ends the process when the file cannot be read.
   if (!paramFileName.empty()) LoadEvalParamFile(paramFileName.c_str());
 
-  searchMode = 0;
+  searchMode = SEARCH_IDLE;
   setGamePosition(START_FEN);
   currentPly = 0;
   lastIrreversiblePly = 0;
@@ -61,7 +61,7 @@ void initEngine() {
 // the next line is read, so a search ordered by "go" never starts inside the interpreter.
 void mainLoop() {
   while (!quitRequested) {
-    if (searchMode != 0) {
+    if (searchMode != SEARCH_IDLE) {
       runGoSearch();
       continue;
     }
@@ -75,12 +75,6 @@ void mainLoop() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     pollInput();
   }
-}
-
-void runEngine() {
-  initEngine();
-  mainLoop();
-  shutdownEngine();
 }
 
 void shutdownEngine() {

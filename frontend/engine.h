@@ -2,17 +2,13 @@
 // polling the input and running the search that a "go" made pending.
 #pragma once
 
-// Brings every subsystem into its initial state, sets the start position and runs the main loop.
-// Returns after "quit", or when standard input has ended and no search is left to finish.
-void runEngine();
-
 // The tables every part of the engine reads, in start-up order: evaluation weights and derived
 // tables, geometric tables, hash keys and hash tables, move-ordering tables. Tests and benchmarks
 // that work in-process call it once.
 void initEngineData();
 
-// The start-up sequence alone (everything runEngine does before its loop); tools and tests that
-// drive the engine in-process call it once.
+// The start-up sequence: console input, the timer thread, the tables, the parameter file, the
+// start position. main calls it once before the main loop.
 void initEngine();
 
 // The main loop alone: polls input and runs pending searches until "quit" or the end of input.

@@ -10,7 +10,7 @@
 const char* versionString = CORVANEL_VERSION;
 std::string paramFileName;
 bool quitRequested = false;
-std::atomic<int> searchMode{0};
+SearchMode searchMode = SEARCH_IDLE;
 bool infoOutput = true;
 int multiPvLines = 1;
 bool inputClosed = false;

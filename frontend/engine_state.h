@@ -10,9 +10,13 @@
 extern const char* versionString;  // "0.64n", "0.64" or "0.6432n", chosen at build time
 extern std::string paramFileName;  // "-av" parameter file, empty when none
 extern bool quitRequested;         // set by "quit"; the main loop ends
-// 0 idle, 1 searching on the engine's own clock, 2 pondering. Written by the main thread, read
-// by the timer thread.
-extern std::atomic<int> searchMode;
+// What the main loop is doing about searches. Main thread only.
+enum SearchMode {
+  SEARCH_IDLE,       // no search pending or running (or it was ended by input)
+  SEARCH_OWN_CLOCK,  // a search on the engine's own limits is pending or running
+  SEARCH_PONDERING,  // a "go ponder" search, open-ended until "ponderhit" or "stop"
+};
+extern SearchMode searchMode;
 extern bool infoOutput;            // the search prints its info lines while true
 extern int multiPvLines;           // "MultiPV": principal variations per search
 extern bool inputClosed;           // standard input has reached its end

@@ -52,7 +52,7 @@ void readSearchMoves(const char* at) {
 
 void parseGo(const char* line) {
   stopSearch = false;
-  searchMode = 1;
+  searchMode = SEARCH_OWN_CLOCK;
   GoLimits& g = goLimits;
   g.goFlags = 0;
   g.searchMoveCount = 0;
@@ -65,7 +65,7 @@ void parseGo(const char* line) {
   if (std::strstr(line, "infinite")) g.goFlags |= GO_INFINITE;
   if (std::strstr(line, "ponder")) {
     g.goFlags |= GO_INFINITE;
-    searchMode = 2;
+    searchMode = SEARCH_PONDERING;
     goPonder = true;
   }
   // Restricting the root moves limits nothing by itself.

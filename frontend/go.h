@@ -11,5 +11,6 @@ extern GoLimits goLimits;
 // The last "go" asked to ponder and no "ponderhit" has come for it. Main thread only.
 extern bool goPonder;
 
-// Fills goLimits from the line, clears stopSearch and sets searchMode (2 for "ponder", else 1).
+// Fills goLimits from the line, clears stopSearch and sets searchMode (SEARCH_PONDERING for
+// "ponder", else SEARCH_OWN_CLOCK).
 void parseGo(const char* line);

@@ -135,7 +135,7 @@ void pollDuringSearch() {
   // search short, and stays for the command to read.
   if (commandOwnsInput) {
     if (inputAvailable() && (peekLine() == "stop" || peekLine() == "quit")) {
-      searchMode = 0;
+      searchMode = SEARCH_IDLE;
       stopSearchNow();
     }
     return;
@@ -144,7 +144,7 @@ void pollDuringSearch() {
     // Nobody is left to send "stop": an open-ended search answers now; a search with a limit of
     // its own finishes first.
     if (inputClosed && searchIsOpenEnded()) {
-      searchMode = 0;
+      searchMode = SEARCH_IDLE;
       stopSearchNow();
     }
     return;
@@ -154,7 +154,7 @@ void pollDuringSearch() {
     executeCommand(line.data());
     return;
   }
-  searchMode = 0;
+  searchMode = SEARCH_IDLE;
   stopSearchNow();
 }
 
@@ -186,7 +186,7 @@ bool takeWaitingLine(std::string& line) {
 }
 
 void pollInput() {
-  if (searchMode != 0) {
+  if (searchMode != SEARCH_IDLE) {
     if (timerTicks < ticksPerPoll) return;
     timerTicks = 0;
     pollDuringSearch();

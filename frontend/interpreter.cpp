@@ -130,7 +130,7 @@ void commandIsReady() { emitLine("readyok\n"); }
 
 void commandQuit() {
   stopSearchNow();
-  searchMode = 0;
+  searchMode = SEARCH_IDLE;
   shutdownTimerThread();
   quitRequested = true;
 }

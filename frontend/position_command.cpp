@@ -112,7 +112,7 @@ void playMoveList(const char* text) {
 }
 
 void commandPosition(const char* line) {
-  searchMode = 0;
+  searchMode = SEARCH_IDLE;
   // A rejected FEN keeps the whole previous game line; its move list is not played either,
   // since the moves were meant for the position that was refused.
   if (!setGamePosition(fenOfPositionLine(line).c_str())) return;
@@ -122,7 +122,7 @@ void commandPosition(const char* line) {
 }
 
 void commandPf(const char* line) {
-  searchMode = 0;
+  searchMode = SEARCH_IDLE;
   if (!setGamePosition(line + 3)) return;
   startNewGameLine();
 }

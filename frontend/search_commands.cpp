@@ -160,9 +160,9 @@ void runGoSearch() {
   // An open-ended search ("infinite", "ponder") that ended on its own holds its answer for "stop"
   // (or "ponderhit"); one ended by "stop" or by input (the mode is then 0) answers now, before
   // that input runs. "quit" needs no answer.
-  const bool heldOpen = searchMode.load() != 0 && (goLimits.goFlags & GO_INFINITE);
+  const bool heldOpen = searchMode != SEARCH_IDLE && (goLimits.goFlags & GO_INFINITE);
   if (!heldOpen && !quitRequested) answerGo();
-  searchMode = 0;
+  searchMode = SEARCH_IDLE;
 }
 
 bool searchForCommand(int rootPly, int depth, int64_t nodes, SearchResult& result) {
@@ -178,16 +178,16 @@ bool searchForCommand(int rootPly, int depth, int64_t nodes, SearchResult& resul
   request.printInfo = false;
   // While the mode is 1 the input is read as during any search: a waiting "stop" or "quit" cuts
   // it short (and stays for the command to read).
-  searchMode = 1;
+  searchMode = SEARCH_OWN_CLOCK;
   result = runSearch(request);
-  searchMode = 0;
+  searchMode = SEARCH_IDLE;
   return !result.interrupted && !quitRequested;
 }
 
 void commandGo(char* line) {
   // A "go" after a search that ended unanswered answers it first. (The depth shortcuts parse
   // their line twice; the second pass finds the new search pending and leaves it alone.)
-  if (searchMode == 0) answerGo();
+  if (searchMode == SEARCH_IDLE) answerGo();
   parseGo(line);
   bestMoveOwed = true;
 }
@@ -196,14 +196,14 @@ void commandGo(char* line) {
 // with a budget from the ponder line's clock values counted from this moment. A ponder search that
 // has already ended answers at once.
 void commandPonderhit() {
-  if (searchMode == 2) {
+  if (searchMode == SEARCH_PONDERING) {
     goPonder = false;
     goLimits.goFlags &= uint8_t(~GO_INFINITE);
-    searchMode = 1;
+    searchMode = SEARCH_OWN_CLOCK;
     ponderhitSearch();
     return;
   }
-  if (searchMode == 0 && goPonder) {
+  if (searchMode == SEARCH_IDLE && goPonder) {
     goPonder = false;
     answerGo();
   }
@@ -212,10 +212,10 @@ void commandPonderhit() {
 // During a search the answer follows as soon as the search has unwound; an idle engine that
 // still owes one answers at once.
 void commandStop() {
-  if (searchMode == 0) {
+  if (searchMode == SEARCH_IDLE) {
     answerGo();
     return;
   }
-  searchMode = 0;
+  searchMode = SEARCH_IDLE;
   stopSearchNow();
 }

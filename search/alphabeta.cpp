@@ -77,7 +77,7 @@ void scoreQuietsByEvaluation(SearchThread& t, MoveList& list, const Board& board
 }  // namespace
 
 int searchNode(SearchThread& t, int alpha, int beta, int ply, int pvIndex, bool nullAllowed,
-               int nodeType, int horizon, ExclusionPair exclusion, Board& board, PlyState& state) {
+               NodeType nodeType, int horizon, ExclusionPair exclusion, Board& board, PlyState& state) {
   // Step 1. Entry.
   if (stopRequested() || ply >= MAX_PLY) return 0;
   // Step 5 (done first, so that an early return never leaves a stale row or move for the

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "board/types.h"
+#include "search/constants.h"
 #include "search/thread.h"
 
 // The move a node must not search (exclusion searches only) and the opponent's threat found by
@@ -13,6 +14,6 @@ struct ExclusionPair {
 constexpr ExclusionPair NO_EXCLUSION = {NO_MOVE, NO_MOVE};
 
 int searchNode(SearchThread& t, int alpha, int beta, int ply, int pvIndex, bool nullAllowed,
-               int nodeType, int horizon, ExclusionPair exclusion, Board& board, PlyState& state);
+               NodeType nodeType, int horizon, ExclusionPair exclusion, Board& board, PlyState& state);
 int quiesce(SearchThread& t, int alpha, int beta, int ply, int allMoves, int inCheckKnown,
             int qdepth, Board& board, PlyState& state);

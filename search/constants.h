@@ -13,7 +13,9 @@ constexpr int WINNING_EVAL_LIMIT = 5000;  // evaluations beyond this are won end
 constexpr int ALPHA_MATE_GATE = 9000;     // futility and late-move pruning need |alpha| below
 
 // ---- Node kinds ----
-constexpr int NODE_NONPV = 0, NODE_PV = 1, NODE_EXCLUSION = 2;
+// An exclusion node searches a position with one move left out (singular extension); it then
+// goes on as a non-PV node.
+enum NodeType : int { NODE_NONPV, NODE_PV, NODE_EXCLUSION };
 
 // ---- Extensions ----
 constexpr int RECAPTURE_HORIZON_LIMIT = 8;  // recaptures extend only while the horizon is below

@@ -92,6 +92,8 @@ bool helperSkipsDepth(const SearchThread& t, int depth) {
 // One iteration of MultiPV: each line searches the root moves the earlier lines left, with a
 // full window; the lines are then printed best first.
 int searchMultiPv(SearchThread& t, int depth, int lines) {
+  // The lines share one selective depth: the deepest of the whole iteration.
+  t.selDepth = 0;
   int settled = 0;
   for (; settled < lines; ++settled) {
     t.multiPvDone = settled;
@@ -132,8 +134,10 @@ void iterativeDeepening(SearchThread& t) {
 
   // Step 2. Depth 1 with the full window.
   int v = searchRoot(t, -ROOT_BOUND, ROOT_BOUND, 1);
+  // With MultiPV asked for, every iteration goes line by line, even when fewer moves are legal.
   const int lines = std::min(multiPv, t.rootLegalMoves);
-  if (lines > 1 && !stopSearch.load(std::memory_order_relaxed)) v = searchMultiPv(t, 1, lines);
+  const bool multiLine = multiPv > 1 && lines > 0;
+  if (multiLine && !stopSearch.load(std::memory_order_relaxed)) v = searchMultiPv(t, 1, lines);
   if (isMain) firstIterationDone = true;
   if (!stopSearch.load(std::memory_order_relaxed)) t.completedDepth = 1;
   t.lastScore = v;
@@ -158,7 +162,7 @@ void iterativeDeepening(SearchThread& t) {
       if (helperSkipsDepth(t, t.iterationDepth)) continue;
     }
     if (reportsInfo(t)) emitSearchLine("info depth %d\n", t.iterationDepth);
-    if (lines > 1) {
+    if (multiLine) {
       v = searchMultiPv(t, t.iterationDepth, lines);
     } else {
       int delta = ASPIRATION_DELTA;
@@ -207,7 +211,8 @@ int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
   if (depth == 1 && firstLine) {
     t.rootInCheck = 0;
     if (kingAttacked(board, state)) {
-      int direction = 0, checkerSquare = NO_SQUARE;
+      CheckDirection direction = DIR_NONE;
+      int checkerSquare = NO_SQUARE;
       const SideCodes& enemy = state.side == WHITE ? blackCodes : whiteCodes;
       t.rootInCheck = findCheckers(board, state, enemy, board.kingSquare[state.side], 1,
                                    direction, checkerSquare);
@@ -299,8 +304,8 @@ int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
       PrintedPv pv;
       buildPrintedPv(t, t.pv, depth, t.rootPonderMove, pv);
       printScoreLine(t, depth, v, v >= beta, 0, pv);
+      t.selDepth = 0;
     }
-    t.selDepth = 0;
 
     // "go mate": a proved mate short enough ends the search with this move.
     if (firstLine && mateLimitReached(t, v)) {

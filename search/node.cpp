@@ -16,7 +16,8 @@ bool generateEvasionsIfInCheck(SearchThread& t, const Board& board, PlyState& st
                                MoveList& list) {
   if (!kingAttacked(board, state)) return false;
   int side = state.side;
-  int direction = 0, checkerSquare = NO_SQUARE;
+  CheckDirection direction = DIR_NONE;
+      int checkerSquare = NO_SQUARE;
   const SideCodes& enemy = side == WHITE ? blackCodes : whiteCodes;
   int checkers = findCheckers(board, state, enemy, board.kingSquare[side], 1, direction,
                               checkerSquare);

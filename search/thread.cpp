@@ -27,8 +27,9 @@ bool helpersExit = false;
 void (*helperWork)(SearchThread&) = nullptr;
 
 void helperLoop(SearchThread* self) {
-  uint64_t seen = 0;
   std::unique_lock<std::mutex> lock(poolLock);
+  // Searches before this thread existed are not its business.
+  uint64_t seen = searchSerial;
   for (;;) {
     workReady.wait(lock, [&] { return helpersExit || searchSerial != seen; });
     if (helpersExit) return;

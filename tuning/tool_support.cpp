@@ -92,18 +92,6 @@ bool toolSearch(const char* tool, int ply, int depth, bool& stopped, SearchResul
   return false;
 }
 
-bool replaceFileWith(const std::string& path, const std::string& text) {
-  std::string temporary = path + ".part" + std::to_string(getpid());
-  std::FILE* out = std::fopen(temporary.c_str(), "wb");
-  if (!out) return false;
-  bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  ok = std::fflush(out) == 0 && ok;
-  ok = std::fclose(out) == 0 && ok;
-  if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) std::remove(temporary.c_str());
-  return ok;
-}
-
 bool appendRecord(const std::string& path, const std::string& record) {
   std::FILE* out = std::fopen(path.c_str(), "ab");
   if (!out) return false;

@@ -62,8 +62,6 @@ bool toolStopRequested(const char* tool);
 // simply search again.
 bool toolSearch(const char* tool, int ply, int depth, bool& stopped, SearchResult& result);
 
-// Replaces `path` by `text` through a temporary file and a rename.
-bool replaceFileWith(const std::string& path, const std::string& text);
 // Appends one whole record (several lines at most) and flushes it.
 bool appendRecord(const std::string& path, const std::string& record);
 // The parameter table written as `base` + `number`, whole or not at all; a failure is reported.
