@@ -6,6 +6,7 @@
 #include <cstring>
 
 EvalCacheEntry* evalCache = nullptr;
+uint32_t evalCacheEpoch = 0;
 
 constexpr size_t EVAL_CACHE_BYTES = size_t(EVAL_CACHE_ENTRIES) * sizeof(EvalCacheEntry);
 static_assert(EVAL_CACHE_BYTES == 8 * 1024 * 1024, "the evaluation cache is 8 MB");
@@ -25,5 +26,7 @@ bool allocateEvalCache() {
 }
 
 void clearEvalCache() {
+  if (++evalCacheEpoch != 0) return;
+  // After four billion emptyings the stamps start again: zero the memory once.
   if (evalCache) std::memset(static_cast<void*>(evalCache), 0, EVAL_CACHE_BYTES);
 }

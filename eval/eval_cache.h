@@ -9,13 +9,16 @@
 // torn by two simultaneous writers fails the test instead of giving another position's score.
 struct alignas(16) EvalCacheEntry {
   std::atomic<uint64_t> check;
-  std::atomic<uint64_t> data;  // the score for the side to move, in the low 32 bits
+  std::atomic<uint64_t> data;  // the score for the side to move (low half), the epoch (high half)
 };
 
 constexpr uint32_t EVAL_CACHE_ENTRIES = 524288;
 constexpr uint32_t EVAL_CACHE_MASK = 0x7FFFF;
 
 extern EvalCacheEntry* evalCache;
+// Emptying the cache steps its epoch: entries of an earlier epoch never match. Written only while
+// no search runs.
+extern uint32_t evalCacheEpoch;
 
 // Allocates a new zero-filled, 64-byte aligned block and releases the old one. Returns false
 // (old block kept) when the memory cannot be had, after printing the failure message; the
@@ -27,12 +30,13 @@ void clearEvalCache();
 inline bool probeEvalCache(const EvalCacheEntry& entry, uint64_t key, int& score) {
   const uint64_t data = entry.data.load(std::memory_order_relaxed);
   if ((entry.check.load(std::memory_order_relaxed) ^ data) != key) return false;
+  if (uint32_t(data >> 32) != evalCacheEpoch) return false;
   score = int32_t(uint32_t(data));
   return true;
 }
 
 inline void storeEvalCache(EvalCacheEntry& entry, uint64_t key, int score) {
-  const uint64_t data = uint32_t(score);
+  const uint64_t data = uint64_t(evalCacheEpoch) << 32 | uint32_t(score);
   entry.check.store(key ^ data, std::memory_order_relaxed);
   entry.data.store(data, std::memory_order_relaxed);
 }

@@ -31,14 +31,22 @@ static size_t blockSize(uint64_t bytes) {
 constexpr uint64_t AGE_SHIFT = 56;
 constexpr uint64_t AGE_MASK = uint64_t(0xFF) << AGE_SHIFT;
 
+// Emptying the table is a step of its epoch: an entry stamped with another epoch (in the high six
+// bits of its bound byte) reads as an empty one. Only when the epochs run out is the memory
+// zeroed, so that a new game or a bench position does not have to wait for gigabytes of stores.
+// Written only while no search runs.
+constexpr uint8_t TABLE_EPOCHS = 64;
+static uint8_t tableEpoch = 0;  // zeroed memory carries epoch 0
+
 static uint32_t digest(uint64_t data) {
   data &= ~AGE_MASK;
   return uint32_t(data) ^ uint32_t(data >> 32);
 }
 
 static uint64_t packData(const TtEntry& e) {
+  const uint8_t boundByte = uint8_t(e.bound | tableEpoch << 2);
   return uint64_t(uint16_t(e.value)) | uint64_t(uint16_t(e.depth)) << 16 |
-         uint64_t(uint16_t(e.evaluation)) << 32 | uint64_t(e.bound) << 48 |
+         uint64_t(uint16_t(e.evaluation)) << 32 | uint64_t(boundByte) << 48 |
          uint64_t(e.age) << AGE_SHIFT;
 }
 
@@ -52,6 +60,8 @@ static void write(TtSlot& slot, const TtEntry& e) {
 static TtEntry read(const TtSlot& slot) {
   const uint64_t head = slot.head.load(std::memory_order_relaxed);
   const uint64_t data = slot.data.load(std::memory_order_relaxed);
+  const uint8_t boundByte = uint8_t(data >> 48);
+  if ((boundByte >> 2) != tableEpoch) return TtEntry{};  // emptied: as if zeroed
   TtEntry e;
   e.check = uint32_t(head >> 32) ^ digest(data);
   const uint32_t move = uint32_t(head);
@@ -59,7 +69,7 @@ static TtEntry read(const TtSlot& slot) {
   e.value = int16_t(uint16_t(data));
   e.depth = int16_t(uint16_t(data >> 16));
   e.evaluation = int16_t(uint16_t(data >> 32));
-  e.bound = uint8_t(data >> 48);
+  e.bound = uint8_t(boundByte & 3);
   e.age = uint8_t(data >> AGE_SHIFT);
   return e;
 }
@@ -78,7 +88,16 @@ static bool installTable(uint64_t bytes) {
   ttMask = uint32_t(entries - 1);
   hashBytes = bytes;
   generation = 0;
+  tableEpoch = 0;
   return true;
+}
+
+static void emptyTable() {
+  if (!transpositionTable) return;
+  if (++tableEpoch < TABLE_EPOCHS) return;
+  std::memset(static_cast<void*>(transpositionTable), 0,
+              (size_t(ttMask) + 1 + TT_SPARE_ENTRIES) * sizeof(TtSlot));
+  tableEpoch = 0;
 }
 
 void initHashTables() {
@@ -107,9 +126,7 @@ bool rebuildHashTables(uint64_t bytes) {
 }
 
 void clearForNewGame() {
-  if (transpositionTable)
-    std::memset(static_cast<void*>(transpositionTable), 0,
-                (size_t(ttMask) + 1 + TT_SPARE_ENTRIES) * sizeof(TtSlot));
+  emptyTable();
   generation = 0;
   if (evalCache) std::memset(static_cast<void*>(evalCache), 0, 8);
   clearSearchHistory();
