@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 static_assert(sizeof(MoveCacheEntry) * MOVE_CACHE_ENTRIES == 4194304,
               "the move-list cache is 4 MB of 8192 entries");
@@ -15,10 +16,10 @@ bool moveListCacheFilled = false;
 
 bool allocateMoveListCache() {
   const size_t bytes = sizeof(MoveCacheEntry) * MOVE_CACHE_ENTRIES;
-  void* block = std::aligned_alloc(MOVE_CACHE_ALIGNMENT, bytes);
+  void* block = ::operator new(bytes, std::align_val_t(MOVE_CACHE_ALIGNMENT), std::nothrow);
   if (block == nullptr) return false;  // the old block, if any, stays in service
   std::memset(block, 0, bytes);
-  std::free(moveListCache);
+  ::operator delete(moveListCache, std::align_val_t(MOVE_CACHE_ALIGNMENT));
   moveListCacheFilled = false;
   moveListCache = static_cast<MoveCacheEntry*>(block);
   return true;

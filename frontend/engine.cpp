@@ -1,14 +1,12 @@
 #include "frontend/engine.h"
 
-#include <chrono>
-#include <thread>
-
 #include "board/fen.h"
 #include "board/tables.h"
 #include "eval/derived.h"
 #include "eval/params.h"
 #include "frontend/engine_state.h"
 #include "frontend/input.h"
+#include "frontend/platform.h"
 #include "frontend/timer.h"
 #include "search/history.h"
 #include "search/iterate.h"
@@ -60,7 +58,7 @@ void mainLoop() {
       reportBestMove();
       break;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    platform::sleepMs(1);
     pollInput();
   }
 }

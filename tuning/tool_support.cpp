@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "board/fen.h"
@@ -92,6 +93,13 @@ bool toolSearch(const char* tool, int ply, int depth, bool& stopped) {
   return false;
 }
 
+// Renames over an existing file as one step (std::rename refuses that on Windows).
+static bool replaceFile(const std::string& from, const std::string& to) {
+  std::error_code error;
+  std::filesystem::rename(from, to, error);
+  return !error;
+}
+
 bool replaceFileWith(const std::string& path, const std::string& text) {
   std::string temporary = path + ".part" + std::to_string(getpid());
   std::FILE* out = std::fopen(temporary.c_str(), "wb");
@@ -99,7 +107,7 @@ bool replaceFileWith(const std::string& path, const std::string& text) {
   bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
   ok = std::fflush(out) == 0 && ok;
   ok = std::fclose(out) == 0 && ok;
-  if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
+  if (ok) ok = replaceFile(temporary, path);
   if (!ok) std::remove(temporary.c_str());
   return ok;
 }
@@ -118,7 +126,7 @@ bool writeParamFileSafely(const char* tool, const char* base, int number) {
   std::string temporaryBase = std::string(".part") + std::to_string(getpid()) + "-" + base;
   std::string temporary = temporaryBase + std::to_string(number);
   bool ok = WriteEvalParamFile(temporaryBase.c_str(), number) &&
-            std::rename(temporary.c_str(), finalName.c_str()) == 0;
+            replaceFile(temporary, finalName);
   if (!ok) {
     std::remove(temporary.c_str());
     emitLine("info string %s: cannot write %s\n", tool, finalName.c_str());
