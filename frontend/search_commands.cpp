@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "board/castling.h"
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
 #include "frontend/go.h"
@@ -79,6 +80,14 @@ void commandSetOption(const char* line) {
     moveOverheadMs = int(std::clamp<long long>(milliseconds, 0, MAX_MOVE_OVERHEAD_MS));
     return;
   }
+  if (strcasecmp(name.c_str(), "UCI_Chess960") == 0) {
+    bool on = strcasecmp(value.c_str(), "true") == 0;
+    if (!on && strcasecmp(value.c_str(), "false") != 0) return;
+    // Castling moves are written differently in the two variants, also in the tables.
+    if (on != chess960) clearAllHashTables();
+    chess960 = on;
+    return;
+  }
   // "Ponder", "Threads" (one thread is all there is) and the rest need nothing.
   if (strcasecmp(name.c_str(), "Hash") != 0) return;
   uint64_t megabytes = leadingNumber(value.c_str(), uint64_t(1) << 40);
@@ -119,6 +128,10 @@ void commandGo(char* line) {
   // A "go" after a search that ended unanswered answers it first. (The depth shortcuts parse
   // their line twice; the second pass finds the new search pending and leaves it alone.)
   if (searchMode == 0) reportBestMove();
+  if (std::strncmp(line, "go perft", 8) == 0) {
+    commandGoPerft(line);
+    return;
+  }
   parseGo(line);
   bestMoveOwed = true;
 }
