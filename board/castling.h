@@ -41,8 +41,8 @@ inline Move castlingMove(const Board& board, int side, uint8_t kind) {
   const int king = board.kingSquare[side], rook = board.castlingRook[right];
   if (rook >= 64 || board.squares[rook] != codeFor(side, ROOK)) return NO_MOVE;
   const int kingGoal = castlingKingGoal(side, kind);
-  const Bitboard mustBeEmpty = (rankSpan(king, kingGoal) | rankSpan(rook, castlingRookGoal(side, kind))) &
-                               ~(bitOf(king) | bitOf(rook));
+  const Bitboard path = rankSpan(king, kingGoal) | rankSpan(rook, castlingRookGoal(side, kind));
+  const Bitboard mustBeEmpty = path & ~(bitOf(king) | bitOf(rook));
   if ((board.occupancy[WHITE] | board.occupancy[BLACK]) & mustBeEmpty) return NO_MOVE;
   return Move{uint8_t(king), uint8_t(chess960 ? rook : kingGoal), EMPTY, kind};
 }

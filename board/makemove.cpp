@@ -141,8 +141,10 @@ void updateCastlingRights(Board& b, int side, int from, int to) {
 void castlePieces(Board& b, int side, int kingFrom, int kingTo, int rookFrom, int rookTo) {
   const uint8_t king = codeFor(side, KING), rook = codeFor(side, ROOK);
   const int kingIndex = b.listIndex[kingFrom], rookIndex = b.listIndex[rookFrom];
-  b.pstMg += PstMg[king][kingTo] - PstMg[king][kingFrom] + PstMg[rook][rookTo] - PstMg[rook][rookFrom];
-  b.pstEg += PstEg[king][kingTo] - PstEg[king][kingFrom] + PstEg[rook][rookTo] - PstEg[rook][rookFrom];
+  b.pstMg += PstMg[king][kingTo] - PstMg[king][kingFrom];
+  b.pstMg += PstMg[rook][rookTo] - PstMg[rook][rookFrom];
+  b.pstEg += PstEg[king][kingTo] - PstEg[king][kingFrom];
+  b.pstEg += PstEg[rook][rookTo] - PstEg[rook][rookFrom];
   b.key ^= pieceKey[king][kingFrom] ^ pieceKey[king][kingTo] ^ pieceKey[rook][rookFrom] ^
            pieceKey[rook][rookTo];
   const Bitboard kingChange = bitOf(kingFrom) ^ bitOf(kingTo);

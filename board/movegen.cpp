@@ -135,12 +135,13 @@ void addKingSteps(const Board& board, const PlyState& state, MoveWriter& out, in
 // Castling needs the right, its rook and empty squares between; attacked squares are the
 // legality filter's business.
 void addCastling(const Board& board, MoveWriter& out, int us) {
-  if (!(board.castling[castlingRight(us, CASTLE_SHORT)] | board.castling[castlingRight(us, CASTLE_LONG)]))
-    return;
+  if (!(board.castling[us * 2] | board.castling[us * 2 + 1])) return;  // the usual case
   const Move castleShort = castlingMove(board, us, CASTLE_SHORT);
-  if (!isNoMove(castleShort)) out.add(castleShort.from, castleShort.to, EMPTY, CASTLE_SHORT, SCORE_CASTLE_SHORT);
+  if (!isNoMove(castleShort))
+    out.add(castleShort.from, castleShort.to, EMPTY, CASTLE_SHORT, SCORE_CASTLE_SHORT);
   const Move castleLong = castlingMove(board, us, CASTLE_LONG);
-  if (!isNoMove(castleLong)) out.add(castleLong.from, castleLong.to, EMPTY, CASTLE_LONG, SCORE_CASTLE_LONG);
+  if (!isNoMove(castleLong))
+    out.add(castleLong.from, castleLong.to, EMPTY, CASTLE_LONG, SCORE_CASTLE_LONG);
 }
 
 MoveCacheEntry* cacheEntryFor(uint64_t key) {

@@ -1,6 +1,8 @@
-// The platform layer on Windows: standard input is a pipe (what interfaces use), a console (a
-// person typing) or a file, each asked in its own way whether input waits; the match script is
-// started with CreateProcess.
+// The platform layer on Windows. Standard input is read by a thread of its own with blocking
+// reads into a buffer that the main thread inspects without waiting: this works alike for a pipe
+// from an interface, a console (the console's own line editing and echo keep working while the
+// engine thinks) and a file, and for the pipes of Wine, which cannot be peeked at. The match
+// script is started with CreateProcess.
 #ifdef _WIN32
 
 #include <windows.h>
@@ -12,6 +14,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
 
 #include "frontend/platform.h"
 
@@ -19,30 +24,22 @@ namespace platform {
 
 namespace {
 
-enum class InputKind { PIPE, CONSOLE, OTHER };
+// Filled by the reader thread, emptied by the main thread, both under `inputLock`.
+std::mutex inputLock;
+std::string inputBytes;
+bool inputEnded = false;
 
-// Set once by initInput, read by the main thread only.
-HANDLE inputHandle = INVALID_HANDLE_VALUE;
-InputKind inputKind = InputKind::OTHER;
-
-// A console reads a line at a time: ReadFile returns once Enter is pressed, so a smaller request
-// loses nothing, and very large console reads can fail.
-constexpr DWORD CONSOLE_READ_LIMIT = 4096;
-
-// A key that types something starts a line; the console's own line editing then reads it (with
-// echo) up to Enter. Mouse, focus and key-release events would otherwise wait forever.
-bool consoleHasTyping() {
+void readStandardInput(HANDLE input) {
+  char chunk[4096];
   for (;;) {
-    DWORD events = 0;
-    if (!GetNumberOfConsoleInputEvents(inputHandle, &events)) return true;
-    if (events == 0) return false;
-    INPUT_RECORD record;
     DWORD got = 0;
-    if (!PeekConsoleInputW(inputHandle, &record, 1, &got) || got == 0) return true;
-    if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
-        record.Event.KeyEvent.uChar.UnicodeChar != 0)
-      return true;
-    ReadConsoleInputW(inputHandle, &record, 1, &got);
+    const BOOL ok = ReadFile(input, chunk, sizeof chunk, &got, nullptr);
+    std::lock_guard<std::mutex> guard(inputLock);
+    if (!ok || got == 0) {  // end of input, or an input that can no longer be read
+      inputEnded = true;
+      return;
+    }
+    inputBytes.append(chunk, got);
   }
 }
 
@@ -100,50 +97,29 @@ void initOutput() {
 void initInput() {
   // Sleeps and timed waits to the millisecond rather than the default 15.6 ms ticks.
   timeBeginPeriod(1);
-  inputHandle = GetStdHandle(STD_INPUT_HANDLE);
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
-  if (GetConsoleMode(inputHandle, &mode)) {
-    inputKind = InputKind::CONSOLE;
-    SetConsoleMode(inputHandle, mode & ~DWORD(ENABLE_MOUSE_INPUT | ENABLE_WINDOW_INPUT));
-    FlushConsoleInputBuffer(inputHandle);
-  } else if (GetFileType(inputHandle) == FILE_TYPE_PIPE) {
-    inputKind = InputKind::PIPE;
-  } else {
-    inputKind = InputKind::OTHER;  // a file or the NUL device: reads never wait
+  if (GetConsoleMode(input, &mode)) {
+    // No mouse or window events; nothing typed before the engine started.
+    SetConsoleMode(input, mode & ~DWORD(ENABLE_MOUSE_INPUT | ENABLE_WINDOW_INPUT));
+    FlushConsoleInputBuffer(input);
   }
+  // The thread lives as long as the process; its read ends with the process.
+  std::thread(readStandardInput, input).detach();
 }
 
 InputState inputState() {
-  switch (inputKind) {
-    case InputKind::PIPE: {
-      DWORD waiting = 0;
-      // A pipe that can no longer be asked has been closed: the read reports its end.
-      if (!PeekNamedPipe(inputHandle, nullptr, 0, nullptr, &waiting, nullptr))
-        return InputState::READABLE;
-      return waiting > 0 ? InputState::READABLE : InputState::NOTHING_WAITING;
-    }
-    case InputKind::CONSOLE:
-      return consoleHasTyping() ? InputState::READABLE : InputState::NOTHING_WAITING;
-    case InputKind::OTHER:
-      break;
-  }
-  return InputState::READABLE;
+  std::lock_guard<std::mutex> guard(inputLock);
+  return inputBytes.empty() && !inputEnded ? InputState::NOTHING_WAITING : InputState::READABLE;
 }
 
 long readInput(char* buffer, size_t capacity) {
-  DWORD request = DWORD(std::min<size_t>(capacity, 1u << 30));
-  if (inputKind == InputKind::PIPE) {
-    DWORD waiting = 0;
-    if (PeekNamedPipe(inputHandle, nullptr, 0, nullptr, &waiting, nullptr)) {
-      if (waiting == 0) return -1;
-      request = std::min(request, waiting);  // never wait for more than is there
-    }
-  } else if (inputKind == InputKind::CONSOLE) {
-    request = std::min(request, CONSOLE_READ_LIMIT);
-  }
-  DWORD got = 0;
-  if (!ReadFile(inputHandle, buffer, request, &got, nullptr)) return 0;  // broken pipe: the end
-  return long(got);
+  std::lock_guard<std::mutex> guard(inputLock);
+  if (inputBytes.empty()) return inputEnded ? 0 : -1;
+  const size_t n = std::min(capacity, inputBytes.size());
+  std::memcpy(buffer, inputBytes.data(), n);
+  inputBytes.erase(0, n);
+  return long(n);
 }
 
 void sleepMs(int milliseconds) { Sleep(DWORD(milliseconds)); }

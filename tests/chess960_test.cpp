@@ -45,7 +45,8 @@ TEST(Chess960Fen, CastlingFieldsShredderAndXFen) {
   const Case cases[] = {
       // Shredder letters of the standard start; without Chess960 they are ignored as before.
       {true, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w HAha - 0 1", "KQkq", {7, 0, 63, 56}},
-      {false, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w HAha - 0 1", "-", {none, none, none, none}},
+      {false, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w HAha - 0 1", "-",
+       {none, none, none, none}},
       // X-FEN: KQkq is the outermost rook; a file letter names an inner one.
       {true, "1r2k1r1/8/8/8/8/8/8/1R2K1R1 w KQkq - 0 1", "KQkq", {6, 1, 62, 57}},
       {true, "4k3/8/8/8/8/8/8/RR2K3 w Q - 0 1", "Q", {none, 0, none, none}},
@@ -148,7 +149,8 @@ TEST(Chess960Protocol, CastlingTextInAndOut) {
   EXPECT_EQ(board.front(), "__rt____");  // black castled long: king c8, rook d8
   EXPECT_EQ(board.back(), "_____TR_");
   // A search from a Chess960 start answers with a move the engine itself accepts.
-  const std::string start = "position fen bqnb1rkr/pp3ppp/3ppn2/2p5/5P2/P2P4/NPP1P1PP/BQ1BNRKR w HFhf - 0 1";
+  const std::string start =
+      "position fen bqnb1rkr/pp3ppp/3ppn2/2p5/5P2/P2P4/NPP1P1PP/BQ1BNRKR w HFhf - 0 1";
   engine->command(start);
   ASSERT_TRUE(engine->send("go depth 5"));
   std::string best = "<none>";

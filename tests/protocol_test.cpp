@@ -338,9 +338,8 @@ TEST(ProtocolGoPerft, StockfishFormOfTheCurrentPosition) {
     ASSERT_EQ(lines.size(), 23u) << command;
     long long sum = 0;
     for (size_t i = 0; i < 20; ++i) {
-      size_t colon = lines[i].find(": ");
-      ASSERT_TRUE(colon == 4 && divideLineCount(lines[i].substr(0, 4) + " " + lines[i].substr(6)) >= 0)
-          << lines[i];
+      ASSERT_EQ(lines[i].find(": "), 4u) << lines[i];
+      ASSERT_GE(divideLineCount(lines[i].substr(0, 4) + " " + lines[i].substr(6)), 0) << lines[i];
       long long count = std::stoll(lines[i].substr(6));
       if (perMove >= 0) {
         EXPECT_EQ(count, perMove) << lines[i];

@@ -30,19 +30,26 @@ failed=0
 pass() { passed=$((passed + 1)); echo "ok: $*"; }
 fail() { failed=$((failed + 1)); echo "FAILED: $*"; }
 
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+# Milliseconds in $NOW, without starting a process: a slow reader would itself delay the answers.
+clock() {
+  local micro=${EPOCHREALTIME//[.,]/}
+  NOW=$((micro / 1000))
+}
 
 coproc ENGINE_PROC { exec "$WINE" "$ENGINE" 2>&1; }
 send() { printf '%s\n' "$1" >&"${ENGINE_PROC[1]}"; }
 # Reads lines until one matches the pattern (a bash regular expression) or the time runs out;
 # the matching line is left in $LINE.
 expect() {
-  local pattern=$1 deadline=$(( $(now_ms) + $2 )) left
+  local pattern=$1 deadline left wait
+  clock
+  deadline=$((NOW + $2))
   while :; do
-    left=$(( deadline - $(now_ms) ))
+    clock
+    left=$((deadline - NOW))
     [ "$left" -gt 0 ] || return 1
-    IFS= read -r -t "$(printf '%d.%03d' $((left / 1000)) $((left % 1000)))" LINE \
-      <&"${ENGINE_PROC[0]}" || return 1
+    printf -v wait '%d.%03d' $((left / 1000)) $((left % 1000))
+    IFS= read -r -t "$wait" LINE <&"${ENGINE_PROC[0]}" || return 1
     LINE=${LINE%$'\r'}
     [[ $LINE =~ $pattern ]] && return 0
   done
@@ -64,10 +71,14 @@ send "go depth 6"
 expect "$MOVE" 60000 && pass "go depth 6: $LINE" || fail "go depth 6"
 
 send "position startpos moves d2d4"
-start=$(now_ms)
+send isready
+expect '^readyok$' 5000
+clock
+start=$NOW
 send "go movetime $MOVETIME_MS"
 if expect "$MOVE" $((MOVETIME_MS + 10000)); then
-  took=$(( $(now_ms) - start ))
+  clock
+  took=$((NOW - start))
   if [ "$took" -le $((MOVETIME_MS + MOVETIME_MARGIN_MS)) ]; then
     pass "go movetime $MOVETIME_MS answered after $took ms (margin $MOVETIME_MARGIN_MS ms)"
   else
