@@ -79,13 +79,16 @@ echo "Machine:  $(nproc) cores, $(uname -m); started $(date -u '+%Y-%m-%d %H:%M 
   -each proto=uci "tc=$TC" timemargin=0 \
   -openings "file=$WORK/openings.epd" format=epd order=random \
   -rounds $(( (GAMES + 1) / 2 )) -repeat -concurrency "$CONCURRENCY" \
-  -pgnout "file=$PGN" </dev/null
+  -pgnout "file=$PGN" </dev/null | tee "$WORK/fastchess.log"
 
-# fastchess names how each game ended in its PGN.
-count() { grep -c -i -E "$1" "$PGN" || true; }
-games=$(grep -c '^\[Result ' "$PGN" || true)
-time_losses=$(count '^\[Termination "time forfeit"\]')
-illegal=$(count '^\[Termination "illegal move"\]')
-crashes=$(count '^\[Termination "(abandoned|stalled connection)"\]')
-echo "Chess960: $games games, $time_losses time losses, $illegal illegal moves, $crashes crashes"
-[ "$time_losses" -eq 0 ] && [ "$illegal" -eq 0 ] && [ "$crashes" -eq 0 ]
+# fastchess names how each game ended in its PGN; a stalled or vanished engine also shows in its
+# log, and stops the match.
+count() { grep -c -i -E "$1" "$2" || true; }
+games=$(count '^\[Result ' "$PGN")
+time_losses=$(count '^\[Termination "(time forfeit|timeout)"\]' "$PGN")
+illegal=$(count '^\[Termination "illegal move"\]' "$PGN")
+crashes=$(( $(count '^\[Termination "(abandoned|unterminated)"\]' "$PGN") +
+            $(count 'stall|disconnect' "$WORK/fastchess.log") ))
+echo "Chess960: $games of $GAMES games, $time_losses time losses, $illegal illegal moves," \
+  "$crashes crashes"
+[ "$games" -ge "$GAMES" ] && [ "$time_losses" -eq 0 ] && [ "$illegal" -eq 0 ] && [ "$crashes" -eq 0 ]

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -90,8 +91,10 @@ void initOutput() {
   // The C runtime of Windows has no line buffering (it buffers such a stream fully). Every line
   // the engine prints is flushed where it is printed, so a full buffer sends each line whole.
   std::setvbuf(stdout, nullptr, _IOFBF, 65536);
-  // The engine's Catalan messages are UTF-8.
-  SetConsoleOutputCP(CP_UTF8);
+  // The engine's Catalan messages are UTF-8; the console gets its code page back at exit.
+  static UINT consoleCodePage = GetConsoleOutputCP();
+  if (consoleCodePage != 0 && SetConsoleOutputCP(CP_UTF8))
+    std::atexit([] { SetConsoleOutputCP(consoleCodePage); });
 }
 
 void initInput() {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "board/castling.h"
 #include "board/fen.h"
 #include "board/movetext.h"
 #include "frontend/engine_state.h"
@@ -62,6 +63,9 @@ int64_t runBench() {
   const bool savedOwed = bestMoveOwed;
   uint8_t savedOrigins[64];
   std::memcpy(savedOrigins, originOf, sizeof originOf);
+  // The positions are standard chess: the signature must not depend on UCI_Chess960.
+  const bool savedChess960 = chess960;
+  chess960 = false;
 
   int64_t total = 0;
   const int64_t start = nowMs();
@@ -91,6 +95,7 @@ int64_t runBench() {
   infoOutput = savedInfo;
   bestMoveOwed = savedOwed;
   std::memcpy(originOf, savedOrigins, sizeof originOf);
+  chess960 = savedChess960;
   clearAllHashTables();
 
   emitLine("Nodes searched: %lli\n", (long long)total);
