@@ -66,6 +66,11 @@ fi
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
+# fastchess runs in the scratch folder, where it leaves its config.json.
+ENGINE=$(cd "$(dirname "$ENGINE")" && pwd)/$(basename "$ENGINE")
+FASTCHESS=$(cd "$(dirname "$FASTCHESS")" && pwd)/$(basename "$FASTCHESS")
+[ "$OPPONENT" != self ] || OPPONENT_ARGS[0]="cmd=$ENGINE"
+[ -z "$PGN" ] || PGN=$(cd "$(dirname "$PGN")" && pwd)/$(basename "$PGN")
 awk '$1 == "epd" { print substr($0, 5) }' "$DATA" >"$WORK/openings.epd"
 [ -n "$PGN" ] || PGN="$WORK/games.pgn"
 rm -f "$PGN"
@@ -73,13 +78,13 @@ rm -f "$PGN"
 echo "Engine:   $ENGINE"
 echo "Revision: $(git -C "$ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)"
 echo "Machine:  $(nproc) cores, $(uname -m); started $(date -u '+%Y-%m-%d %H:%M UTC')"
-"$FASTCHESS" -variant fischerandom \
+(cd "$WORK" && "$FASTCHESS" -variant fischerandom \
   -engine "cmd=$ENGINE" name=Corvanel option.Hash=16 \
   -engine "${OPPONENT_ARGS[@]}" \
   -each proto=uci "tc=$TC" timemargin=0 \
   -openings "file=$WORK/openings.epd" format=epd order=random \
   -rounds $(( (GAMES + 1) / 2 )) -repeat -concurrency "$CONCURRENCY" \
-  -pgnout "file=$PGN" </dev/null | tee "$WORK/fastchess.log"
+  -pgnout "file=$PGN" </dev/null) | tee "$WORK/fastchess.log"
 
 # fastchess names how each game ended in its PGN; a stalled or vanished engine also shows in its
 # log, and stops the match.
