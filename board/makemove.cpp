@@ -309,7 +309,8 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
     castlePieces(child, side, from, landing, rookFrom, rookTo);
     originOf[to] = uint8_t(from);
     originOf[rookTo] = uint8_t(rookFrom);
-    if (lineHint[enemyKing][rookTo]) childState.checkState = 2;
+    // The rook may give check from its new square or uncover one from its old.
+    if (lineHint[enemyKing][rookTo] | lineHint[enemyKing][rookFrom]) childState.checkState = 2;
   } else {
     shiftPiece(child, from, to, mover);
     originOf[to] = uint8_t(from);
