@@ -4,9 +4,12 @@
 #   make CXX=clang++          builds with another compiler
 #   make variants             builds all three deliverables into $(BUILD_DIR)
 #   make test                 builds everything and runs the test suite
-#   make clean                removes the build directory and the copied engine
+#   make windows              cross-compiles the three Windows programs (MinGW-w64) into
+#                             $(WINDOWS_DIR): corvanel-x64.exe, corvanel-x64-popcnt.exe, corvanel-x86.exe
+#   make clean                removes the build directories and the copied engine
 
 BUILD_DIR ?= build-make
+WINDOWS_DIR ?= build-windows
 EXE ?= corvanel-x64-popcnt
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -15,7 +18,7 @@ ifneq ($(origin CXX),default)
 CMAKE_FLAGS += -DCMAKE_CXX_COMPILER=$(CXX)
 endif
 
-.PHONY: all engine variants test clean
+.PHONY: all engine variants test windows clean
 
 all: engine
 
@@ -32,6 +35,18 @@ variants:
 test: variants
 	cd $(BUILD_DIR)-all && ctest --output-on-failure -j$(JOBS)
 
+# Needs the Debian packages g++-mingw-w64-x86-64-posix and g++-mingw-w64-i686-posix. The programs
+# are linked statically: the three .exe files are all a Windows user needs.
+WINDOWS_FLAGS := -DCMAKE_BUILD_TYPE=Release
+windows:
+	cmake -S . -B $(WINDOWS_DIR)-x64 $(WINDOWS_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WINDOWS_DIR)-x64 --parallel $(JOBS)
+	cmake -S . -B $(WINDOWS_DIR)-x86 $(WINDOWS_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
+	cmake --build $(WINDOWS_DIR)-x86 --parallel $(JOBS)
+	mkdir -p $(WINDOWS_DIR)
+	cp $(WINDOWS_DIR)-x64/corvanel-x64.exe $(WINDOWS_DIR)-x64/corvanel-x64-popcnt.exe \
+	   $(WINDOWS_DIR)-x86/corvanel-x86.exe $(WINDOWS_DIR)/
+
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-all
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-all $(WINDOWS_DIR) $(WINDOWS_DIR)-x64 $(WINDOWS_DIR)-x86
 	rm -f corvanel-x64-popcnt

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "board/bitops.h"
+#include "board/castling.h"
 #include "board/keys.h"
 #include "board/makemove.h"
 #include "board/tables.h"
@@ -63,16 +64,6 @@ void fillListsInSetUpOrder(Board& b) {
   for (int file = 7; file >= 0; --file)
     for (int rank = 7; rank >= 0; --rank)
       if (isBlackPiece(b.squares[rank * 8 + file])) visit(rank * 8 + file);
-}
-
-// Castling rights only make sense with king and rook on their home squares.
-void dropImpossibleCastlingRights(Board& b) {
-  if (b.squares[4] != WHITE_KING) b.castling[CASTLE_WHITE_SHORT] = b.castling[CASTLE_WHITE_LONG] = 0;
-  if (b.squares[60] != BLACK_KING) b.castling[CASTLE_BLACK_SHORT] = b.castling[CASTLE_BLACK_LONG] = 0;
-  if (b.squares[7] != WHITE_ROOK) b.castling[CASTLE_WHITE_SHORT] = 0;
-  if (b.squares[0] != WHITE_ROOK) b.castling[CASTLE_WHITE_LONG] = 0;
-  if (b.squares[63] != BLACK_ROOK) b.castling[CASTLE_BLACK_SHORT] = 0;
-  if (b.squares[56] != BLACK_ROOK) b.castling[CASTLE_BLACK_LONG] = 0;
 }
 
 }  // namespace
@@ -152,7 +143,10 @@ bool setPosition(Board& board, PlyState& state, const char* fen, std::string* er
     if (code == 0) return fail(error, "bad character in the piece placement");
     int sq = (filled % 8) + 8 * (7 - filled / 8);
     b.squares[sq] = uint8_t(code);
-    if (kindOf(uint8_t(code)) == KING) kings[sideOfCode(uint8_t(code))]++;
+    if (kindOf(uint8_t(code)) == KING) {
+      kings[sideOfCode(uint8_t(code))]++;
+      b.kingSquare[sideOfCode(uint8_t(code))] = uint8_t(sq);
+    }
     if (kindOf(uint8_t(code)) == PAWN && (rankOf(sq) == 0 || rankOf(sq) == 7))
       return fail(error, "a pawn on the first or last rank");
     ++filled;
@@ -174,14 +168,7 @@ bool setPosition(Board& board, PlyState& state, const char* fen, std::string* er
   else
     return fail(error, "the side to move must be w or b");
 
-  if (fieldCount > 2) {
-    const std::string& castling = fields[2];
-    b.castling[CASTLE_WHITE_SHORT] = castling.find('K') != std::string::npos;
-    b.castling[CASTLE_WHITE_LONG] = castling.find('Q') != std::string::npos;
-    b.castling[CASTLE_BLACK_SHORT] = castling.find('k') != std::string::npos;
-    b.castling[CASTLE_BLACK_LONG] = castling.find('q') != std::string::npos;
-  }
-  dropImpossibleCastlingRights(b);
+  readCastlingField(b, fieldCount > 2 ? fields[2] : "-");
 
   s.epSquare = NO_SQUARE;
   if (fieldCount > 3 && fields[3].size() >= 2) {
@@ -238,12 +225,7 @@ std::string boardToFen(const Board& board, const PlyState& state) {
     if (rank) fen += '/';
   }
   fen += state.side == WHITE ? " w " : " b ";
-  std::string castling;
-  if (board.castling[CASTLE_WHITE_SHORT]) castling += 'K';
-  if (board.castling[CASTLE_WHITE_LONG]) castling += 'Q';
-  if (board.castling[CASTLE_BLACK_SHORT]) castling += 'k';
-  if (board.castling[CASTLE_BLACK_LONG]) castling += 'q';
-  fen += castling.empty() ? "-" : castling;
+  fen += castlingFieldText(board);
   if (state.epSquare != NO_SQUARE) {
     int target = state.side == WHITE ? state.epSquare + 8 : state.epSquare - 8;
     fen += ' ';

@@ -1,6 +1,7 @@
 // Check detection (who attacks a square) and the lazy legality filter that strikes out moves
 // leaving the mover's king attacked.
 #include "board/bitops.h"
+#include "board/castling.h"
 #include "board/movegen.h"
 #include "board/tables.h"
 
@@ -103,17 +104,24 @@ inline bool squareAttacked(const Board& board, const SideCodes& attacker, int q,
   return countAttackers(board, attacker, q, occupied, 0, direction, square) != 0;
 }
 
-// The king steps with itself taken off the board, so that it cannot hide behind its own square
-// on the checking line. Castling also may not start from, or pass over, an attacked square.
-bool kingMoveIsLegal(const Board& board, const SideCodes& enemy, Move move, Bitboard occupied) {
-  const Bitboard withoutKing = occupied & ~bitOf(move.from);
-  if (squareAttacked(board, enemy, move.to, withoutKing)) return false;
-  if (move.kind == CASTLE_SHORT || move.kind == CASTLE_LONG) {
-    const int passed = move.kind == CASTLE_SHORT ? move.to - 1 : move.to + 1;
-    if (squareAttacked(board, enemy, passed, withoutKing)) return false;
-    if (squareAttacked(board, enemy, move.from, withoutKing)) return false;
-  }
+// Castling: no square from the king's start to its goal may be attacked, seen with king and
+// rook both taken off the board (in Chess960 the rook may be what shields the king's path).
+bool castlingIsLegal(const Board& board, const SideCodes& enemy, Move move, Bitboard occupied) {
+  const int side = enemy.side ^ 1;
+  const int rook = board.castlingRook[castlingRight(side, move.kind)];
+  const Bitboard seenWith = occupied & ~(bitOf(move.from) | bitOf(rook));
+  Bitboard path = rankSpan(move.from, castlingKingGoal(side, move.kind));
+  while (path)
+    if (squareAttacked(board, enemy, popLowestBit(path), seenWith)) return false;
   return true;
+}
+
+// The king steps with itself taken off the board, so that it cannot hide behind its own square
+// on the checking line.
+bool kingMoveIsLegal(const Board& board, const SideCodes& enemy, Move move, Bitboard occupied) {
+  if (isCastlingKind(move.kind)) return castlingIsLegal(board, enemy, move, occupied);
+  const Bitboard withoutKing = occupied & ~bitOf(move.from);
+  return !squareAttacked(board, enemy, move.to, withoutKing);
 }
 
 inline bool isEnPassant(const Board& board, Move move) {

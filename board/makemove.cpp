@@ -6,7 +6,10 @@
 //   recomputed:  side, checkState, the attack summaries, lastMover*, lastFrom, lastTo
 #include "board/makemove.h"
 
+#include <cstring>
+
 #include "board/bitops.h"
+#include "board/castling.h"
 #include "board/keys.h"
 #include "board/tables.h"
 #include "eval/derived.h"
@@ -120,19 +123,46 @@ void clearCastlingRight(Board& b, int right) {
   }
 }
 
+// A right is lost when its king moves, when its rook leaves its square and when that rook is
+// captured there.
 void updateCastlingRights(Board& b, int side, int from, int to) {
-  if (side == WHITE) {
-    if (from == 7 || from == 4) clearCastlingRight(b, CASTLE_WHITE_SHORT);
-    if (from == 0 || from == 4) clearCastlingRight(b, CASTLE_WHITE_LONG);
-    if (to == 63) clearCastlingRight(b, CASTLE_BLACK_SHORT);
-    if (to == 56) clearCastlingRight(b, CASTLE_BLACK_LONG);
-  } else {
-    if (from == 63 || from == 60) clearCastlingRight(b, CASTLE_BLACK_SHORT);
-    if (from == 56 || from == 60) clearCastlingRight(b, CASTLE_BLACK_LONG);
-    if (to == 7) clearCastlingRight(b, CASTLE_WHITE_SHORT);
-    if (to == 0) clearCastlingRight(b, CASTLE_WHITE_LONG);
-  }
+  uint32_t held;
+  std::memcpy(&held, b.castling, sizeof held);
+  if (held == 0) return;
+  const int own = side * 2, enemy = (side ^ 1) * 2;
+  const bool kingMoves = from == b.kingSquare[side];
+  for (int right = own; right < own + 2; ++right)
+    if (kingMoves || from == b.castlingRook[right]) clearCastlingRight(b, right);
+  for (int right = enemy; right < enemy + 2; ++right)
+    if (to == b.castlingRook[right]) clearCastlingRight(b, right);
 }
+
+// King and rook of a castling move. In Chess960 the king may stay on its square or land on the
+// rook's and the other way round, so both are lifted before either is set down.
+void castlePieces(Board& b, int side, int kingFrom, int kingTo, int rookFrom, int rookTo) {
+  const uint8_t king = codeFor(side, KING), rook = codeFor(side, ROOK);
+  const int kingIndex = b.listIndex[kingFrom], rookIndex = b.listIndex[rookFrom];
+  b.pstMg += PstMg[king][kingTo] - PstMg[king][kingFrom];
+  b.pstMg += PstMg[rook][rookTo] - PstMg[rook][rookFrom];
+  b.pstEg += PstEg[king][kingTo] - PstEg[king][kingFrom];
+  b.pstEg += PstEg[rook][rookTo] - PstEg[rook][rookFrom];
+  b.key ^= pieceKey[king][kingFrom] ^ pieceKey[king][kingTo] ^ pieceKey[rook][rookFrom] ^
+           pieceKey[rook][rookTo];
+  const Bitboard kingChange = bitOf(kingFrom) ^ bitOf(kingTo);
+  const Bitboard rookChange = bitOf(rookFrom) ^ bitOf(rookTo);
+  b.pieceBitboards[king] ^= kingChange;
+  b.pieceBitboards[rook] ^= rookChange;
+  b.occupancy[side] ^= kingChange ^ rookChange;
+  b.squares[kingFrom] = b.squares[rookFrom] = EMPTY;
+  b.squares[kingTo] = king;
+  b.squares[rookTo] = rook;
+  b.listIndex[kingTo] = uint8_t(kingIndex);
+  b.listIndex[rookTo] = uint8_t(rookIndex);
+  b.pieceList[king][kingIndex] = uint8_t(kingTo);
+  b.pieceList[rook][rookIndex] = uint8_t(rookTo);
+  b.kingSquare[side] = uint8_t(kingTo);
+}
+
 
 void recomputeSlider(Board& b, SliderRefresh& r, int sq) {
   uint8_t code = b.squares[sq];
@@ -168,6 +198,13 @@ SliderRefresh refreshAfterMove(int from, int to, Board& board) {
   refreshSlidersThrough(board, r, from);
   refreshSlidersThrough(board, r, to);
   return r;
+}
+
+// refreshAfterMove covers the king's and the castling move's squares; these are the rest.
+void refreshAfterCastling(Board& b, SliderRefresh& r, int side, uint8_t kind, int rookFrom) {
+  refreshSlidersThrough(b, r, castlingKingGoal(side, kind));
+  refreshSlidersThrough(b, r, rookFrom);
+  refreshSlidersThrough(b, r, castlingRookGoal(side, kind));
 }
 
 }  // namespace
@@ -221,7 +258,9 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
   const int from = move.from, to = move.to;
   const int side = parentState.side;
   const uint8_t mover = parent.squares[from];
-  const uint8_t captured = parent.squares[to];
+  // A Chess960 castling move may name the square of the king's own rook.
+  const bool castles = isCastlingKind(move.kind);
+  const uint8_t captured = castles ? EMPTY : parent.squares[to];
 
   // 1-2. Copy the board; reset the child state.
   child = parent;
@@ -260,7 +299,23 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
 
   // 8. The move itself.
   int enPassantVictim = NO_SQUARE;
-  if (!isPromotionKind(move.kind)) {
+  int landing = to;  // where the mover now stands
+  int rookFrom = NO_SQUARE, rookTo = NO_SQUARE;
+  if (isPromotionKind(move.kind)) {
+    removePiece(child, from, mover);
+    addPiece(child, to, codeFor(side, promotionPieceKind(move.kind)));
+    child.origin[to] = NO_SQUARE;
+  } else if (castles) {
+    rookFrom = parent.castlingRook[castlingRight(side, move.kind)];
+    rookTo = castlingRookGoal(side, move.kind);
+    landing = castlingKingGoal(side, move.kind);
+    castlePieces(child, side, from, landing, rookFrom, rookTo);
+    child.origin[landing] = uint8_t(from);
+    child.origin[rookTo] = uint8_t(rookFrom);
+    // The rook may give check from its new square or uncover one from its old.
+    if (lineHint[enemyKing][rookTo] | lineHint[enemyKing][rookFrom])
+      childState.checkState = CHECK_POSSIBLE;
+  } else {
     shiftPiece(child, from, to, mover);
     child.origin[to] = uint8_t(from);
     if (moverKind == PAWN) {
@@ -272,17 +327,7 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
         removePiece(child, enPassantVictim, parent.squares[enPassantVictim]);
         if (lineHint[enemyKing][enPassantVictim]) childState.checkState = CHECK_POSSIBLE;
       }
-    } else if (move.kind == CASTLE_SHORT || move.kind == CASTLE_LONG) {
-      int rookFrom = move.kind == CASTLE_SHORT ? to + 1 : to - 2;
-      int rookTo = move.kind == CASTLE_SHORT ? to - 1 : to + 1;
-      shiftPiece(child, rookFrom, rookTo, codeFor(side, ROOK));
-      child.origin[rookTo] = uint8_t(rookFrom);
-      if (lineHint[enemyKing][rookTo]) childState.checkState = CHECK_POSSIBLE;
     }
-  } else {
-    removePiece(child, from, mover);
-    addPiece(child, to, codeFor(side, promotionPieceKind(move.kind)));
-    child.origin[to] = NO_SQUARE;
   }
 
   // 9. Side to move.
@@ -292,16 +337,17 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
   // 10. Slider attack sets through every changed square.
   SliderRefresh refresh = refreshAfterMove(from, to, child);
   if (enPassantVictim != NO_SQUARE) refreshSlidersThrough(child, refresh, enPassantVictim);
+  if (castles) refreshAfterCastling(child, refresh, side, move.kind, rookFrom);
   if (isPromotionKind(move.kind) && move.kind != PROMOTE_KNIGHT)
     computeSliderAttacks(child, to, child.squares[to]);
 
   // 11-12. Attack summaries and what the mover now attacks.
   computeAttackSummaries(child, childState);
-  const uint8_t now = child.squares[to];
-  childState.lastMoverAttacks = attacksOfPieceOn(child, to);
+  const uint8_t now = child.squares[landing];
+  childState.lastMoverAttacks = attacksOfPieceOn(child, landing);
   childState.lastMoverValue = ExchangeValue[now];
   childState.lastFrom = uint8_t(from);
-  childState.lastTo = uint8_t(to);
+  childState.lastTo = uint8_t(landing);
 }
 
 void makeNullMove(const Board& parent, Board& child, const PlyState& parentState,
@@ -330,25 +376,29 @@ void makeExchangeMove(Move move, const Board& board, const PlyState& state, Boar
   const int from = move.from, to = move.to;
   const int side = state.side;
   const uint8_t mover = board.squares[from];
-  const uint8_t captured = board.squares[to];
+  const bool castles = isCastlingKind(move.kind);
+  const uint8_t captured = castles ? EMPTY : board.squares[to];
   scratch = board;
   if (captured != EMPTY) removePiece(scratch, to, captured);
   if (isPromotionKind(move.kind)) {
     removePiece(scratch, from, mover);
     addPiece(scratch, to, codeFor(side, promotionPieceKind(move.kind)));
+  } else if (castles) {
+    castlePieces(scratch, side, from, castlingKingGoal(side, move.kind),
+                 board.castlingRook[castlingRight(side, move.kind)],
+                 castlingRookGoal(side, move.kind));
   } else {
     shiftPiece(scratch, from, to, mover);
     if (kindOf(mover) == PAWN && fileOf(from) != fileOf(to) && captured == EMPTY) {
       int victim = side == WHITE ? to - 8 : to + 8;
       removePiece(scratch, victim, board.squares[victim]);
-    } else if (move.kind == CASTLE_SHORT || move.kind == CASTLE_LONG) {
-      int rookFrom = move.kind == CASTLE_SHORT ? to + 1 : to - 2;
-      int rookTo = move.kind == CASTLE_SHORT ? to - 1 : to + 1;
-      shiftPiece(scratch, rookFrom, rookTo, codeFor(side, ROOK));
     }
     if (kindOf(mover) == KING) scratch.kingSquare[side] = uint8_t(to);
   }
-  refreshAfterMove(from, to, scratch);
+  SliderRefresh refresh = refreshAfterMove(from, to, scratch);
+  if (castles)
+    refreshAfterCastling(scratch, refresh, side, move.kind,
+                         board.castlingRook[castlingRight(side, move.kind)]);
   if (isPromotionKind(move.kind) && move.kind != PROMOTE_KNIGHT)
     computeSliderAttacks(scratch, to, scratch.squares[to]);
 }

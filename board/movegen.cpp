@@ -3,6 +3,7 @@
 #include "board/movegen.h"
 
 #include "board/bitops.h"
+#include "board/castling.h"
 #include "board/makemove.h"
 #include "board/movecache.h"
 #include "board/movewriter.h"
@@ -131,22 +132,16 @@ void addKingSteps(const Board& board, const PlyState& state, MoveWriter& out, in
   }
 }
 
-// Castling needs the right and empty squares between king and rook; attacked squares are the
-// legality filter's business. King and rook must also stand at home, so that a set-up with a
-// stray right cannot produce a move of nothing.
+// Castling needs the right, its rook and empty squares between; attacked squares are the
+// legality filter's business.
 void addCastling(const Board& board, MoveWriter& out, int us) {
-  const int base = us == WHITE ? 0 : 56;
-  const uint8_t king = codeFor(us, KING), rook = codeFor(us, ROOK);
-  const uint8_t* sq = board.squares;
-  if (sq[base + 4] != king) return;
-  const int shortRight = us == WHITE ? CASTLE_WHITE_SHORT : CASTLE_BLACK_SHORT;
-  const int longRight = us == WHITE ? CASTLE_WHITE_LONG : CASTLE_BLACK_LONG;
-  if (board.castling[shortRight] && sq[base + 5] == EMPTY && sq[base + 6] == EMPTY &&
-      sq[base + 7] == rook)
-    out.add(base + 4, base + 6, EMPTY, CASTLE_SHORT, SCORE_CASTLE_SHORT);
-  if (board.castling[longRight] && sq[base + 3] == EMPTY && sq[base + 2] == EMPTY &&
-      sq[base + 1] == EMPTY && sq[base] == rook)
-    out.add(base + 4, base + 2, EMPTY, CASTLE_LONG, SCORE_CASTLE_LONG);
+  if (!(board.castling[us * 2] | board.castling[us * 2 + 1])) return;  // the usual case
+  const Move castleShort = castlingMove(board, us, CASTLE_SHORT);
+  if (!isNoMove(castleShort))
+    out.add(castleShort.from, castleShort.to, EMPTY, CASTLE_SHORT, SCORE_CASTLE_SHORT);
+  const Move castleLong = castlingMove(board, us, CASTLE_LONG);
+  if (!isNoMove(castleLong))
+    out.add(castleLong.from, castleLong.to, EMPTY, CASTLE_LONG, SCORE_CASTLE_LONG);
 }
 
 MoveCacheEntry* cacheEntryFor(MoveListCache* cache, uint64_t key) {

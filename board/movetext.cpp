@@ -1,5 +1,6 @@
 #include "board/movetext.h"
 
+#include "board/castling.h"
 #include "board/movegen.h"
 
 void moveToText(Move move, char* text) {
@@ -41,6 +42,15 @@ Move findLegalMove(const Board& board, PlyState& state, const char* text) {
     if (move.from != from || move.to != to) continue;
     if (isPromotionKind(move.kind) ? move.kind == promotion : promotion == MOVE_NORMAL)
       return move;
+  }
+  // In Chess960 castling is written as the king taking its own rook; the standard text (the
+  // king's goal, e1g1) is taken too where no king step can mean it: two or more files.
+  if (chess960 && from == board.kingSquare[state.side] && promotion == MOVE_NORMAL &&
+      (fileOf(from) - fileOf(to) >= 2 || fileOf(to) - fileOf(from) >= 2)) {
+    for (int i = 0; i < count; ++i) {
+      Move move = list.moves[i];
+      if (isCastlingKind(move.kind) && castlingKingGoal(state.side, move.kind) == to) return move;
+    }
   }
   return NO_MOVE;
 }

@@ -81,6 +81,8 @@ inline int sliderGroup(uint8_t code) { return (kindOf(code) - BISHOP) * 2 + (cod
 constexpr int CASTLE_WHITE_SHORT = 0, CASTLE_WHITE_LONG = 1, CASTLE_BLACK_SHORT = 2,
               CASTLE_BLACK_LONG = 3;
 
+inline bool isCastlingKind(uint8_t kind) { return kind == CASTLE_SHORT || kind == CASTLE_LONG; }
+
 // One whole position. Copied whole at every move (copy-make), so it holds no pointers.
 // Invariant: every field describes the same position as `squares`, and `key` equals the key
 // computed from scratch.
@@ -97,6 +99,7 @@ struct Board {
   int32_t materialSignature[2];        // pawn 1, knight 1024, bishop 256, rook 64, queen 16, king 4096
   uint8_t pawnFileMask[2];             // bit f: the side has a pawn on file f
   uint8_t pawnsOnFile[2][8];
+  uint8_t castlingRook[4];             // the rook each held right castles with; NO_SQUARE if none
   Bitboard pieceBitboards[PIECE_CODES];
   Bitboard occupancy[2];
   uint8_t pieceList[PIECE_CODES][LIST_CAPACITY];  // squares, packed at the front, NO_SQUARE after

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 EvalCacheEntry* evalCache = nullptr;
 uint32_t evalCacheEpoch = 0;
@@ -12,15 +13,16 @@ constexpr size_t EVAL_CACHE_BYTES = size_t(EVAL_CACHE_ENTRIES) * sizeof(EvalCach
 static_assert(EVAL_CACHE_BYTES == 8 * 1024 * 1024, "the evaluation cache is 8 MB");
 
 bool allocateEvalCache() {
-  void* block = std::aligned_alloc(64, EVAL_CACHE_BYTES);
+  void* block = ::operator new(EVAL_CACHE_BYTES, std::align_val_t(64), std::nothrow);
   if (block == nullptr) {
-    std::printf("Error en assignar %i MB per la hash de avaluacions.\n", int(EVAL_CACHE_BYTES >> 20));
+    std::printf("Error en assignar %i MB per la hash de avaluacions.\n",
+                int(EVAL_CACHE_BYTES >> 20));
     std::fflush(stdout);
     return false;
   }
   // All-zero words are a valid empty state of the atomics.
   std::memset(block, 0, EVAL_CACHE_BYTES);
-  std::free(evalCache);
+  ::operator delete(evalCache, std::align_val_t(64));
   evalCache = static_cast<EvalCacheEntry*>(block);
   return true;
 }

@@ -1,5 +1,6 @@
 #include "frontend/bench.h"
 
+#include "board/castling.h"
 #include "board/fen.h"
 #include "board/movetext.h"
 #include "frontend/engine_state.h"
@@ -47,6 +48,9 @@ const char* const benchPositions[] = {
 const int benchPositionCount = int(sizeof benchPositions / sizeof benchPositions[0]);
 
 int64_t runBench() {
+  // The positions are standard chess: the signature must not depend on UCI_Chess960.
+  const bool savedChess960 = chess960;
+  chess960 = false;
   int64_t total = 0;
   const int64_t start = nowMs();
   for (int i = 0; i < benchPositionCount; ++i) {
@@ -71,6 +75,7 @@ int64_t runBench() {
   }
   int64_t elapsed = nowMs() - start;
   if (elapsed < 1) elapsed = 1;
+  chess960 = savedChess960;
   clearAllHashTables();
 
   emitLine("Nodes searched: %lli\n", (long long)total);

@@ -12,6 +12,7 @@ void commandUciNewGame();
 void commandSetOption(const char* line);
 void commandPerft(const char* line);
 void commandDivide(const char* line);
+void commandGoPerft(const char* line);
 void commandPf(const char* line);
 void commandPosition(const char* line);
 void commandSee(const char* line);

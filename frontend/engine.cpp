@@ -1,8 +1,5 @@
 #include "frontend/engine.h"
 
-#include <chrono>
-#include <thread>
-
 #include "board/fen.h"
 #include "board/tables.h"
 #include "eval/derived.h"
@@ -10,6 +7,7 @@
 #include "frontend/engine_state.h"
 #include "frontend/input.h"
 #include "frontend/search_commands.h"
+#include "frontend/platform.h"
 #include "frontend/timer.h"
 #include "search/search.h"
 #include "search/tt.h"
@@ -72,7 +70,7 @@ void mainLoop() {
       answerGo();
       break;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    platform::sleepMs(1);
     pollInput();
   }
 }

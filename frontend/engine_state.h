@@ -25,5 +25,12 @@ extern bool inputClosed;           // standard input has reached its end
 extern std::atomic<int> timerTicks;      // ticks since the input was last looked at
 extern std::atomic<int> ticksPerPoll;    // ticks between two looks at the input during a search
 
+// MinGW's "printf" format checks the Windows runtime's formats; the engine uses the C99 ones.
+#ifdef __MINGW32__
+#define CORVANEL_PRINTF_FORMAT gnu_printf
+#else
+#define CORVANEL_PRINTF_FORMAT printf
+#endif
+
 // Writes one protocol line (the text must end with '\n') and flushes it at once.
-void emitLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void emitLine(const char* format, ...) __attribute__((format(CORVANEL_PRINTF_FORMAT, 1, 2)));

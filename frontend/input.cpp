@@ -3,11 +3,6 @@
 // no fixed length limit up to MAX_LINE_BYTES; a longer line is dropped whole with a message.
 #include "frontend/input.h"
 
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,6 +10,7 @@
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
 #include "frontend/go.h"
+#include "frontend/platform.h"
 #include "search/search.h"
 
 bool commandOwnsInput = false;
@@ -54,8 +50,9 @@ void takeBytes(const char* bytes, size_t n) {
       }
       continue;
     }
-    const char* lastNewline = static_cast<const char*>(memrchr(bytes, '\n', n));
-    if (lastNewline) tailStart = pending.size() + size_t(lastNewline - bytes) + 1;
+    size_t lastNewline = n;
+    while (lastNewline > 0 && bytes[lastNewline - 1] != '\n') --lastNewline;
+    if (lastNewline > 0) tailStart = pending.size() + lastNewline;
     pending.append(bytes, n);
     n = 0;
     // Only the unfinished last line can be too long; whole lines before it stay.
@@ -73,13 +70,10 @@ void takeBytes(const char* bytes, size_t n) {
 void fillFromInput() {
   static std::vector<char> chunk(READ_CHUNK);
   while (!inputClosed && !haveWholeLine()) {
-    pollfd request = {STDIN_FILENO, POLLIN, 0};
-    int ready = poll(&request, 1, 0);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return;
-    ssize_t got = read(STDIN_FILENO, chunk.data(), chunk.size());
-    if (got < 0 && (errno == EINTR || errno == EAGAIN)) return;
-    if (got <= 0) {
+    if (platform::inputState() == platform::InputState::NOTHING_WAITING) return;
+    long got = platform::readInput(chunk.data(), chunk.size());
+    if (got < 0) return;
+    if (got == 0) {
       // End of input, or an input that can no longer be read: no more lines will come.
       inputClosed = true;
       if (discardingLine) {
@@ -161,9 +155,7 @@ void pollDuringSearch() {
 }  // namespace
 
 void initConsoleInput() {
-  // An interface that closes its end of our output must not kill the engine mid-line; the end
-  // of its input follows and ends the engine normally.
-  std::signal(SIGPIPE, SIG_IGN);
+  platform::initInput();
   pending.clear();
   scanned = 0;
   tailStart = 0;

@@ -1,6 +1,7 @@
 // The command interpreter: one input line is tested against every command word in a fixed order
 // and each matching handler runs. Also the handlers of the protocol basics and of the developer
 // commands that print or count ("perft", "divide", "taulell", "evalpeces", "evalpecesf").
+#include <algorithm>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +30,7 @@ const char* const uciOptionLines[] = {
     "option name Move Overhead type spin default 100 min 0 max 5000",
     "option name Threads type spin default 1 min 1 max 256",
     "option name MultiPV type spin default 1 min 1 max 256",
+    "option name UCI_Chess960 type check default false",
 };
 
 // perft and divide make the move of ply p into search-line slot p + 1 and the move generator
@@ -144,15 +146,18 @@ void commandPerft(const char* line) {
   emitLine("%lli\n", static_cast<long long>(perft(countRootBoard, countRootState, depth)));
 }
 
-// Counts per legal root move of the set-up position; each line counts `depth` plies below its
-// root move, so the total equals perft at depth + 1. The game line is left as it was.
-void commandDivide(const char* line) {
-  int depth = 0;
-  if (!readCountDepth(line, 6, "divide", depth)) return;
-  copySetupPosition(countRootBoard, countRootState);
+namespace {
 
+// For each legal root move, the number of sequences `pliesBelow` plies deep after it (0: the
+// move alone), one line each in `lineFormat` (move text, count); returns the total. The position
+// is copied into countRootBoard first, so the game line is left as it was.
+long long countEachRootMove(const Board& root, const PlyState& rootState, int pliesBelow,
+                            const char* lineFormat) {
+  countRootBoard = root;
+  countRootState = rootState;
   MoveList list;
-  bool evasions = generateNodeMoves(countRootBoard, countRootState, list, 0, MoveScoring{noHistory});
+  bool evasions =
+      generateNodeMoves(countRootBoard, countRootState, list, 0, MoveScoring{noHistory});
   long long total = 0;
   Board child;
   PlyState childState;
@@ -163,12 +168,39 @@ void commandDivide(const char* line) {
       filterLegal(countRootBoard, countRootState, &move, 1);
       if (isNoMove(move)) continue;
     }
-    makeMove(move, countRootBoard, child, countRootState, childState);
-    const long long count = perft(child, childState, depth);
-    emitLine("%s %lli\n", moveText(move).c_str(), count);
+    long long count = 1;
+    if (pliesBelow > 0) {
+      makeMove(move, countRootBoard, child, countRootState, childState);
+      count = perft(child, childState, pliesBelow);
+    }
+    emitLine(lineFormat, moveText(move).c_str(), count);
     total += count;
   }
+  return total;
+}
+
+}  // namespace
+
+// Counts per legal root move of the set-up position; each line counts `depth` plies below its
+// root move (depth 0 like 1), so the total equals perft at depth + 1.
+void commandDivide(const char* line) {
+  int depth = 0;
+  if (!readCountDepth(line, 6, "divide", depth)) return;
+  Board board;
+  PlyState state;
+  copySetupPosition(board, state);
+  long long total = countEachRootMove(board, state, std::max(depth, 1), "%s %lli\n");
   emitLine("Total %lli\n", total);
+}
+
+// "go perft N" as match managers and test scripts know it: the current position (its move list
+// applied), "move: count" per legal move, a blank line and "Nodes searched: N".
+void commandGoPerft(const char* line) {
+  int depth = 0;
+  if (!readCountDepth(line, 8, "go perft", depth)) return;
+  long long total = countEachRootMove(gameBoards[currentPly], gameStates[currentPly], depth - 1,
+                                      "%s: %lli\n");
+  emitLine("\nNodes searched: %lli\n\n", total);
 }
 
 void commandTaulell() {

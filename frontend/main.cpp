@@ -5,13 +5,13 @@
 #include "frontend/engine.h"
 #include "frontend/engine_state.h"
 #include "frontend/input.h"
+#include "frontend/platform.h"
 #include "frontend/timer.h"
 #include "frontend/bench.h"
 
 int main(int argc, char** argv) {
-  // Every output line must leave at once, also when standard output is a pipe. The stream's mode
-  // can only be chosen before its first output.
-  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+  // Every output line must leave at once, also when standard output is a pipe.
+  platform::initOutput();
   emitLine("Corvanel %s by Ferrolan\n", versionString);
 
   // "-av <file>" loads an evaluation parameter file; any other command line is ignored.

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "board/castling.h"
 #include "board/movetext.h"
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
@@ -98,6 +99,14 @@ void commandSetOption(const char* line) {
     long long lines = 0;
     if (std::sscanf(value.c_str(), "%lld", &lines) != 1) return;
     multiPvLines = int(std::clamp<long long>(lines, 1, MAX_MULTI_PV));
+    return;
+  }
+  if (strcasecmp(name.c_str(), "UCI_Chess960") == 0) {
+    bool on = strcasecmp(value.c_str(), "true") == 0;
+    if (!on && strcasecmp(value.c_str(), "false") != 0) return;
+    // Castling moves are written differently in the two variants, also in the tables.
+    if (on != chess960) clearAllHashTables();
+    chess960 = on;
     return;
   }
   // "Ponder" and the rest need nothing.
@@ -188,6 +197,10 @@ void commandGo(char* line) {
   // A "go" after a search that ended unanswered answers it first. (The depth shortcuts parse
   // their line twice; the second pass finds the new search pending and leaves it alone.)
   if (searchMode == SEARCH_IDLE) answerGo();
+  if (std::strncmp(line, "go perft", 8) == 0) {
+    commandGoPerft(line);
+    return;
+  }
   parseGo(line);
   bestMoveOwed = true;
 }

@@ -1,22 +1,9 @@
 #include "search/movecheck.h"
 
 #include "board/bitops.h"
+#include "board/castling.h"
 #include "board/makemove.h"
 #include "board/tables.h"
-
-static bool castlingPossible(const Board& board, int side, Move move) {
-  int home = side == WHITE ? 4 : 60;
-  if (move.from != home || move.captured != EMPTY) return false;
-  uint8_t rook = codeFor(side, ROOK);
-  if (move.kind == CASTLE_SHORT) {
-    return move.to == home + 2 && board.castling[side * 2] &&
-           board.squares[home + 1] == EMPTY && board.squares[home + 2] == EMPTY &&
-           board.squares[home + 3] == rook;
-  }
-  return move.to == home - 2 && board.castling[side * 2 + 1] &&
-         board.squares[home - 1] == EMPTY && board.squares[home - 2] == EMPTY &&
-         board.squares[home - 3] == EMPTY && board.squares[home - 4] == rook;
-}
 
 static bool pawnMovePossible(const Board& board, const PlyState& state, int side, Move move) {
   int forward = side == WHITE ? 8 : -8;
@@ -44,11 +31,11 @@ bool isPseudoLegal(const Board& board, const PlyState& state, Move move) {
   uint8_t mover = board.squares[move.from];
   if (mover == EMPTY || mover == 0 || mover >= PIECE_CODES || sideOfCode(mover) != side)
     return false;
+  // Before the target test: a Chess960 castling move names the square of its own rook.
+  if (isCastlingKind(move.kind)) return sameMove(move, castlingMove(board, side, move.kind));
   uint8_t target = board.squares[move.to];
   if (target != EMPTY && sideOfCode(target) == side) return false;
   uint8_t kind = kindOf(mover);
-  if (move.kind == CASTLE_SHORT || move.kind == CASTLE_LONG)
-    return kind == KING && castlingPossible(board, side, move);
   if (kind == PAWN) return pawnMovePossible(board, state, side, move);
   if (move.kind != MOVE_NORMAL || move.captured != target) return false;
   return (attacksOfPieceOn(board, move.from) >> move.to) & 1;

@@ -4,6 +4,7 @@
 #include <random>
 #include <set>
 
+#include "board/castling.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
@@ -160,6 +161,26 @@ TEST(BoardConsistency, RandomGamesFromVariedPositions) {
   EXPECT_GT(stats.enPassant, 0);
   EXPECT_GT(stats.castles, 5);
   EXPECT_GT(stats.promotions, 100);
+}
+
+// Chess960 castling: the king staying put, landing on its rook, changing places with it.
+TEST(BoardConsistency, RandomChess960Games) {
+  const char* fens[] = {
+      "1r2k1r1/pppppppp/8/8/8/8/PPPPPPPP/1R2K1R1 w GBgb - 0 1",
+      "5kr1/pppppppp/8/8/8/8/PPPPPPPP/5KR1 w Gg - 0 1",
+      "1rk3r1/pppppppp/8/8/8/8/PPPPPPPP/1RK3R1 w GBgb - 0 1",
+      "rk4r1/p1pppppp/8/8/8/8/P1PPPPPP/RK4R1 w GAga - 0 1",
+      "2r3kr/pppppppp/8/8/8/8/PPPPPPPP/2R3KR w HChc - 0 1",
+  };
+  chess960 = true;
+  RandomGameStats stats;
+  unsigned seed = 100;
+  for (const char* fen : fens) {
+    playRandomGames(fen, 30, 60, seed++, stats);
+    if (HasFailure()) break;
+  }
+  chess960 = false;
+  EXPECT_GT(stats.castles, 50);
 }
 
 TEST(BoardConsistency, SpecialMovesKeepEveryField) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/engine_process.h"
@@ -104,6 +105,7 @@ TEST(ProtocolUci, IdentifiesItselfAndItsOptions) {
                     "option name Clear Hash type button",
                     "option name Move Overhead type spin default 100 min 0 max 5000",
                     "option name Threads type spin default 1 min 1 max 1",
+                    "option name UCI_Chess960 type check default false",
                     "uciok"};
   EXPECT_EQ(engine->readUntil("uciok"), expected);
   EXPECT_TRUE(answersReady(*engine));
@@ -127,11 +129,11 @@ TEST(ProtocolUci, CarriageReturnLineEndsWork) {
   auto engine = startEngine();
   ASSERT_TRUE(engine->writeRaw("uci\r\nposition startpos moves e2e4\r\ntaulell\r\nisready\r\n"));
   Lines lines = engine->readUntil("readyok");
-  ASSERT_EQ(lines.size(), 17u);
+  ASSERT_EQ(lines.size(), 18u);
   EXPECT_EQ(lines[0], "id name Corvanel 0.64");
-  EXPECT_EQ(lines[7], "uciok");
-  EXPECT_EQ(lines[12], "____P___");
-  EXPECT_EQ(lines[14], "PPPP_PPP");
+  EXPECT_EQ(lines[8], "uciok");
+  EXPECT_EQ(lines[13], "____P___");
+  EXPECT_EQ(lines[15], "PPPP_PPP");
 }
 
 TEST(ProtocolUci, MissingTuningFileIsReported) {
@@ -322,6 +324,38 @@ TEST(ProtocolDivide, LinesSumToTheTotalOnePlyDeeper) {
   lines = engine->command("divide 1");
   ASSERT_EQ(lines.size(), 49u);
   EXPECT_EQ(lines.back(), "Total 2039");
+}
+
+// Stockfish's form, of the current position (its moves applied): "move: count" per legal move,
+// a blank line, "Nodes searched: N" and a blank line.
+TEST(ProtocolGoPerft, StockfishFormOfTheCurrentPosition) {
+  auto engine = startEngine();
+  engine->command("position startpos moves e2e4");
+  for (const auto& [command, perMove, total] :
+       {std::tuple<const char*, long long, long long>{"go perft 0", 1, 20},
+        {"go perft 1", 1, 20}, {"go perft 2", -1, 600}}) {
+    Lines lines = engine->command(command);
+    ASSERT_EQ(lines.size(), 23u) << command;
+    long long sum = 0;
+    for (size_t i = 0; i < 20; ++i) {
+      ASSERT_EQ(lines[i].find(": "), 4u) << lines[i];
+      ASSERT_GE(divideLineCount(lines[i].substr(0, 4) + " " + lines[i].substr(6)), 0) << lines[i];
+      long long count = std::stoll(lines[i].substr(6));
+      if (perMove >= 0) {
+        EXPECT_EQ(count, perMove) << lines[i];
+      }
+      sum += count;
+    }
+    EXPECT_EQ(sum, total) << command;
+    EXPECT_EQ(Lines(lines.begin() + 20, lines.end()),
+              (Lines{"", "Nodes searched: " + std::to_string(total), ""}))
+        << command;
+  }
+  Lines refused = engine->command("go perft 200");
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_TRUE(isInfoString(refused[0])) << refused[0];
+  // Nothing was searched: no bestmove follows.
+  EXPECT_EQ(engine->command("taulell")[4], "____P___");
 }
 
 // ---- Printing the piece-square values ----

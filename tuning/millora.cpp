@@ -1,10 +1,5 @@
 #include "tuning/millora.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -15,10 +10,9 @@
 #include "eval/params.h"
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
+#include "frontend/platform.h"
 #include "search/tt.h"
 #include "tuning/tool_support.h"
-
-extern char** environ;
 
 namespace {
 
@@ -28,49 +22,6 @@ constexpr double NOT_MEASURED = -std::numeric_limits<double>::infinity();
 constexpr size_t KEPT_OUTPUT_BYTES = 65536;
 
 void reportStartFailure(int code) { emitLine("CreateProcess failed (%d).\n", code); }
-
-// Runs the script with `argument`, collecting its standard output. Its standard input is
-// /dev/null, so it cannot take the lines meant for the engine. Returns the exit code (128 +
-// signal for a script killed by a signal), or -1 with `spawnError` set when it did not start.
-int runScript(const std::string& argument, std::string& output, int& spawnError) {
-  output.clear();
-  spawnError = 0;
-  int fromChild[2];
-  if (pipe2(fromChild, O_CLOEXEC) != 0) {
-    spawnError = errno;
-    return -1;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
-  char* argv[] = {const_cast<char*>(MATCH_SCRIPT), const_cast<char*>(argument.c_str()), nullptr};
-  pid_t pid = -1;
-  int failed = posix_spawn(&pid, MATCH_SCRIPT, &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(fromChild[1]);
-  if (failed != 0) {
-    close(fromChild[0]);
-    spawnError = failed;
-    return -1;
-  }
-  char chunk[4096];
-  for (;;) {
-    ssize_t got = read(fromChild[0], chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    output.append(chunk, size_t(got));
-    if (output.size() > 2 * KEPT_OUTPUT_BYTES) output.erase(0, output.size() - KEPT_OUTPUT_BYTES);
-  }
-  close(fromChild[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return 127;
-  }
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return 127;
-}
 
 // The last non-blank line of the output as a decimal number.
 bool lastNumber(const std::string& output, double& value) {
@@ -93,7 +44,8 @@ double runMatchScript() {
   std::string argument = std::string(MATCH_PARAM_BASE) + std::to_string(MATCH_PARAM_NUMBER);
   std::string output;
   int spawnError = 0;
-  int code = runScript(argument, output, spawnError);
+  // Its standard input is empty, so it cannot take the lines meant for the engine.
+  int code = platform::runScript(MATCH_SCRIPT, argument, output, KEPT_OUTPUT_BYTES, spawnError);
   if (code != 0) {
     reportStartFailure(code < 0 ? spawnError : code);
     return NOT_MEASURED;
@@ -133,8 +85,9 @@ StepOutcome milloraEntry(int index, double& best, int& fileNumber) {
 
 void commandMillora() {
   // Without its script every trial would fail, pass after pass.
-  if (access(MATCH_SCRIPT, X_OK) != 0) {
-    emitLine("info string %s: cannot run %s (%s)\n", TOOL, MATCH_SCRIPT, std::strerror(errno));
+  std::string reason;
+  if (!platform::scriptRunnable(MATCH_SCRIPT, reason)) {
+    emitLine("info string %s: cannot run %s (%s)\n", TOOL, MATCH_SCRIPT, reason.c_str());
     return;
   }
   evalParamCount = EVAL_PARAM_COUNT;

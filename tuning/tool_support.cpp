@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "board/fen.h"
@@ -92,6 +93,13 @@ bool toolSearch(const char* tool, int ply, int depth, bool& stopped, SearchResul
   return false;
 }
 
+// Renames over an existing file as one step (std::rename refuses that on Windows).
+static bool replaceFile(const std::string& from, const std::string& to) {
+  std::error_code error;
+  std::filesystem::rename(from, to, error);
+  return !error;
+}
+
 bool appendRecord(const std::string& path, const std::string& record) {
   std::FILE* out = std::fopen(path.c_str(), "ab");
   if (!out) return false;
@@ -106,7 +114,7 @@ bool writeParamFileSafely(const char* tool, const char* base, int number) {
   std::string temporaryBase = std::string(".part") + std::to_string(getpid()) + "-" + base;
   std::string temporary = temporaryBase + std::to_string(number);
   bool ok = WriteEvalParamFile(temporaryBase.c_str(), number) &&
-            std::rename(temporary.c_str(), finalName.c_str()) == 0;
+            replaceFile(temporary, finalName);
   if (!ok) {
     std::remove(temporary.c_str());
     emitLine("info string %s: cannot write %s\n", tool, finalName.c_str());
