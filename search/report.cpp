@@ -52,14 +52,23 @@ void buildPrintedPv(const SearchThread& t, const Move* row, int depth, Move repl
   // The table may hold lines from deeper searches; a line as long as the depth is plenty.
   const int longest = std::max(depth, out.length);
 
-  // Walk the line on scratch records, then go on with the table's moves from its end. Keys seen
-  // on the way stop the walk: a repeating line would never end.
+  // Walk the line on scratch records, then go on with the table's moves from its end. A
+  // position met before (in the game since its last irreversible move, or earlier on the line)
+  // is a draw to the search: the line ends with the move that repeats it.
   Board boards[2];
   PlyState states[2];
   boards[0] = t.boards[0];
   states[0] = t.states[0];
   uint64_t seen[MAX_PLY + 1];
   seen[0] = boards[0].key;
+  const SearchRequest& game = *t.request;
+  auto repeats = [&](uint64_t key, int onLine) {
+    for (int k = 0; k < onLine; ++k)
+      if (seen[k] == key) return true;
+    for (int ply = game.rootPly - 1; ply >= 0 && ply >= game.lastIrreversiblePly; --ply)
+      if (game.lineBoards[ply].key == key) return true;
+    return false;
+  };
   int at = 0;
   for (int i = 0; i < longest; ++i) {
     Move move;
@@ -75,16 +84,15 @@ void buildPrintedPv(const SearchThread& t, const Move* row, int depth, Move repl
       TtEntry entry;
       if (!ttProbe(boards[at].key, entry) || !isLegalHere(boards[at], states[at], entry.move)) return;
       move = entry.move;
+      out.moves[out.length++] = move;
     }
     makeMove(move, boards[at], boards[at ^ 1], states[at], states[at ^ 1]);
     at ^= 1;
-    for (int k = 0; k <= i; ++k)
-      if (seen[k] == boards[at].key) {
-        if (i >= out.length) return;
-        break;
-      }
+    if (repeats(boards[at].key, i + 1)) {
+      out.length = i + 1;
+      return;
+    }
     seen[i + 1] = boards[at].key;
-    if (i >= out.length) out.moves[out.length++] = move;
   }
 }
 
