@@ -12,7 +12,6 @@
 #include "board/tables.h"
 #include "eval/derived.h"
 #include "eval/evaluate.h"
-#include "frontend/engine_state.h"
 
 namespace {
 
@@ -198,13 +197,6 @@ bool setPosition(Board& board, PlyState& state, const char* fen, std::string* er
   state = s;
   Evaluate(board, state);
   return true;
-}
-
-bool setGamePosition(const char* fen) {
-  std::string error;
-  if (setPosition(gameBoards[0], gameStates[0], fen, &error)) return true;
-  emitLine("info string position refused (%s); the previous position stays\n", error.c_str());
-  return false;
 }
 
 std::string boardToFen(const Board& board, const PlyState& state) {

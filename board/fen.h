@@ -12,8 +12,6 @@ constexpr const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w
 // `error` (when given). Missing side, castling and en-passant fields mean "w", "-", "-".
 bool setPosition(Board& board, PlyState& state, const char* fen, std::string* error = nullptr);
 
-// The protocol form: fills game-line entry 0; on rejection prints one "info string" line.
-bool setGamePosition(const char* fen);
 
 // Rebuilds every derived field of `board`/`state` from `squares`, the castling flags, side,
 // en-passant square and clocks, exactly as the FEN reader does.

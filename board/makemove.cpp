@@ -11,6 +11,7 @@
 #include "board/bitops.h"
 #include "board/castling.h"
 #include "board/keys.h"
+#include "board/sliders.h"
 #include "board/tables.h"
 #include "eval/derived.h"
 
@@ -23,30 +24,6 @@ struct SliderRefresh {
   Bitboard pendingRookLikes, pendingBishopLikes;
   Bitboard occupiedNoRookQueen, occupiedNoBishopQueen;
 };
-
-Bitboard rookLineAttacks(int sq, Bitboard occupied) {
-  int rank = rankOf(sq);
-  Bitboard attacks = Bitboard(rankAttacks[fileOf(sq)][(occupied >> (rank * 8)) & 0xFF])
-                     << (rank * 8);
-  Bitboard blockers = rayNorth[sq] & occupied;
-  attacks |= blockers ? rayNorth[sq] & ~rayNorth[lowestBit(blockers)] : rayNorth[sq];
-  blockers = raySouth[sq] & occupied;
-  attacks |= blockers ? raySouth[sq] & ~raySouth[highestBit(blockers)] : raySouth[sq];
-  return attacks;
-}
-
-Bitboard diagonalAttacks(int sq, Bitboard occupied) {
-  Bitboard attacks = 0;
-  Bitboard blockers = rayNorthEast[sq] & occupied;
-  attacks |= blockers ? rayNorthEast[sq] & ~rayNorthEast[lowestBit(blockers)] : rayNorthEast[sq];
-  blockers = rayNorthWest[sq] & occupied;
-  attacks |= blockers ? rayNorthWest[sq] & ~rayNorthWest[lowestBit(blockers)] : rayNorthWest[sq];
-  blockers = raySouthEast[sq] & occupied;
-  attacks |= blockers ? raySouthEast[sq] & ~raySouthEast[highestBit(blockers)] : raySouthEast[sq];
-  blockers = raySouthWest[sq] & occupied;
-  attacks |= blockers ? raySouthWest[sq] & ~raySouthWest[highestBit(blockers)] : raySouthWest[sq];
-  return attacks;
-}
 
 void addPawnFile(Board& b, int side, int file) {
   if (b.pawnsOnFile[side][file]++ == 0) b.pawnFileMask[side] |= fileBit[file];
@@ -173,12 +150,12 @@ void recomputeSlider(Board& b, SliderRefresh& r, int sq) {
 }
 
 void refreshSlidersThrough(Board& board, SliderRefresh& r, int sq) {
-  Bitboard reached = rookLineAttacks(sq, r.occupiedNoRookQueen) & r.pendingRookLikes;
+  Bitboard reached = rookAttacks(sq, r.occupiedNoRookQueen) & r.pendingRookLikes;
   while (reached) {
     int s = popLowestBit(reached);
     if (r.pendingRookLikes & bitOf(s)) recomputeSlider(board, r, s);
   }
-  reached = diagonalAttacks(sq, r.occupiedNoBishopQueen) & r.pendingBishopLikes;
+  reached = bishopAttacks(sq, r.occupiedNoBishopQueen) & r.pendingBishopLikes;
   while (reached) {
     int s = popLowestBit(reached);
     if (r.pendingBishopLikes & bitOf(s)) recomputeSlider(board, r, s);
@@ -219,8 +196,8 @@ void computeSliderAttacks(Board& board, int sq, uint8_t code) {
   Bitboard occupied = board.occupancy[WHITE] | board.occupancy[BLACK];
   uint8_t kind = kindOf(code);
   Bitboard attacks = 0;
-  if (kind == ROOK || kind == QUEEN) attacks |= rookLineAttacks(sq, occupied);
-  if (kind == BISHOP || kind == QUEEN) attacks |= diagonalAttacks(sq, occupied);
+  if (kind == ROOK || kind == QUEEN) attacks |= rookAttacks(sq, occupied);
+  if (kind == BISHOP || kind == QUEEN) attacks |= bishopAttacks(sq, occupied);
   sliderSlot(board, code, board.listIndex[sq]) = attacks;
 }
 

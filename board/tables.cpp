@@ -6,6 +6,7 @@
 
 #include "board/bitops.h"
 #include "board/kpk.h"
+#include "board/sliders.h"
 #include "eval/derived.h"
 
 uint8_t fileBit[8] = {1, 2, 4, 8, 16, 32, 64, 128};
@@ -241,6 +242,7 @@ void initTables() {
   buildSpansNeighboursAndDistance();
   buildRookRays();
   buildBishopRays();
+  initSliderTables();
   buildKnightJumps();
   buildKingNeighbours();
   buildLineHint();

@@ -54,9 +54,6 @@ inline int32_t withoutPawns(int32_t signature) { return signature & 0x1FF0; }
 inline int relativeSquare(int side, int sq) { return sq ^ (side * 56); }
 inline int relativeRank(int side, int sq) { return rankOf(sq) ^ (side * 7); }
 inline int forwardStep(int side) { return side == WHITE ? 8 : -8; }
-// Attacks of a rook or bishop standing on `sq` with the given occupancy.
-Bitboard rookAttacksFrom(int sq, Bitboard occupied);
-Bitboard bishopAttacksFrom(int sq, Bitboard occupied);
 // Pieces of a code, empty board for codes other than pieces.
 inline Bitboard piecesOf(const Board& board, int side, uint8_t kind) {
   return board.pieceBitboards[codeFor(side, kind)];

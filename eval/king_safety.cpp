@@ -1,21 +1,12 @@
 // King safety: the rook shut in by its own king, and each king's danger from the attack counters
 // of the enemy's piece terms, contact squares, safe checks and pawn cover, plus the king's
 // end-game placement.
+#include "board/sliders.h"
 #include "eval/derived.h"
 #include "eval/eval_internal.h"
 #include "eval/params.h"
 
 namespace {
-
-// Sliding attacks along one ray: up to and including the first occupied square.
-inline Bitboard risingRay(const Bitboard* ray, int sq, Bitboard occupied) {
-  const Bitboard blockers = ray[sq] & occupied;
-  return blockers ? ray[sq] ^ ray[lowestBit(blockers)] : ray[sq];
-}
-inline Bitboard fallingRay(const Bitboard* ray, int sq, Bitboard occupied) {
-  const Bitboard blockers = ray[sq] & occupied;
-  return blockers ? ray[sq] ^ ray[highestBit(blockers)] : ray[sq];
-}
 
 constexpr int squareOf(char file, int rank) { return (file - 'a') + 8 * (rank - 1); }
 
@@ -44,16 +35,6 @@ int rookShutInPenalty(const Board& board, EvalScratch& scratch) {
 }
 
 }  // namespace
-
-Bitboard rookAttacksFrom(int sq, Bitboard occupied) {
-  return risingRay(rayNorth, sq, occupied) | risingRay(rayEast, sq, occupied) |
-         fallingRay(raySouth, sq, occupied) | fallingRay(rayWest, sq, occupied);
-}
-
-Bitboard bishopAttacksFrom(int sq, Bitboard occupied) {
-  return risingRay(rayNorthEast, sq, occupied) | risingRay(rayNorthWest, sq, occupied) |
-         fallingRay(raySouthEast, sq, occupied) | fallingRay(raySouthWest, sq, occupied);
-}
 
 int evalRookShutIn(const Board& board, EvalScratch& scratch) {
   return rookShutInPenalty<BLACK>(board, scratch) - rookShutInPenalty<WHITE>(board, scratch);
@@ -107,8 +88,8 @@ int evalKingSafety(const Board& board, const PlyState& state, int& egSum, EvalSc
 
   const Bitboard occupied = board.occupancy[WHITE] | board.occupancy[BLACK];
   const Bitboard safe = ~board.occupancy[Them] & ~state.attacksAll[Us];
-  const Bitboard rookChecks = rookAttacksFrom(king, occupied) & safe;
-  const Bitboard bishopChecks = bishopAttacksFrom(king, occupied) & safe;
+  const Bitboard rookChecks = rookAttacks(king, occupied) & safe;
+  const Bitboard bishopChecks = bishopAttacks(king, occupied) & safe;
   const Bitboard knightChecks = pieceAttacks[KNIGHT][king] & safe;
   units += popCount((rookChecks | bishopChecks) & enemyQueens) * KingAttackWeight[2] +
            popCount(rookChecks & enemyRooks) * KingAttackWeight[3] +

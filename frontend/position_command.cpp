@@ -71,6 +71,13 @@ std::string fenOfPositionLine(const char* line) {
 
 }  // namespace
 
+bool setGamePosition(const char* fen) {
+  std::string error;
+  if (setPosition(gameBoards[0], gameStates[0], fen, &error)) return true;
+  emitLine("info string position refused (%s); the previous position stays\n", error.c_str());
+  return false;
+}
+
 void copySetupPosition(Board& board, PlyState& state) {
   board = setupSaved ? setupBoard : gameBoards[0];
   state = setupSaved ? setupState : gameStates[0];

@@ -4,6 +4,10 @@
 
 #include "board/types.h"
 
+// Sets game-line entry 0 from a FEN; on rejection prints one "info string" line and keeps the
+// previous position.
+bool setGamePosition(const char* fen);
+
 // The position that the last "position" or "pf" set up, before its move list. Game-line entry 0
 // holds it too, until a very long game makes the game line drop its oldest positions.
 void copySetupPosition(Board& board, PlyState& state);
