@@ -346,36 +346,3 @@ void makeNullMove(const Board& parent, Board& child, const PlyState& parentState
   childState.lastTo = NO_SQUARE;
   childState.threatSquare = NO_SQUARE;
 }
-
-void makeExchangeMove(Move move, const Board& board, const PlyState& state, Board& scratch) {
-  // Only the mailbox, lists, counts, signatures, bitboards and slider sets matter to the
-  // exchange evaluation; the key and the evaluation sums may be touched but are never read.
-  const int from = move.from, to = move.to;
-  const int side = state.side;
-  const uint8_t mover = board.squares[from];
-  const bool castles = isCastlingKind(move.kind);
-  const uint8_t captured = castles ? EMPTY : board.squares[to];
-  scratch = board;
-  if (captured != EMPTY) removePiece(scratch, to, captured);
-  if (isPromotionKind(move.kind)) {
-    removePiece(scratch, from, mover);
-    addPiece(scratch, to, codeFor(side, promotionPieceKind(move.kind)));
-  } else if (castles) {
-    castlePieces(scratch, side, from, castlingKingGoal(side, move.kind),
-                 board.castlingRook[castlingRight(side, move.kind)],
-                 castlingRookGoal(side, move.kind));
-  } else {
-    shiftPiece(scratch, from, to, mover);
-    if (kindOf(mover) == PAWN && fileOf(from) != fileOf(to) && captured == EMPTY) {
-      int victim = side == WHITE ? to - 8 : to + 8;
-      removePiece(scratch, victim, board.squares[victim]);
-    }
-    if (kindOf(mover) == KING) scratch.kingSquare[side] = uint8_t(to);
-  }
-  SliderRefresh refresh = refreshAfterMove(from, to, scratch);
-  if (castles)
-    refreshAfterCastling(scratch, refresh, side, move.kind,
-                         board.castlingRook[castlingRight(side, move.kind)]);
-  if (isPromotionKind(move.kind) && move.kind != PROMOTE_KNIGHT)
-    computeSliderAttacks(scratch, to, scratch.squares[to]);
-}

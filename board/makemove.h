@@ -10,9 +10,6 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
               PlyState& childState);
 void makeNullMove(const Board& parent, Board& child, const PlyState& parentState,
                   PlyState& childState);
-// One step of a capture sequence into `scratch` (only the fields exchange evaluation reads are
-// kept right: mailbox, lists, counts, bitboards and slider sets).
-void makeExchangeMove(Move move, const Board& board, const PlyState& state, Board& scratch);
 
 void computeSliderAttacks(Board& board, int sq, uint8_t code);
 void computeAttackSummaries(const Board& board, PlyState& state);

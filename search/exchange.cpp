@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
-#include "board/makemove.h"
+#include <cstring>
+
+#include "board/bitops.h"
+#include "board/sliders.h"
 #include "board/tables.h"
 #include "eval/derived.h"
 #include "search/constants.h"
@@ -27,23 +30,29 @@ bool enemyPawnGuards(const Board& board, int side, int to) {
          (fileOf(to) != 0 && to - 9 >= 0 && board.squares[to - 9] == WHITE_PAWN);
 }
 
-bool attacks(const Board& board, uint8_t code, int index, int from, int to) {
-  Bitboard set = isSliderCode(code) ? sliderSlot(board, code, index) : pieceAttacks[code][from];
-  return (set >> to) & 1;
-}
-
-// Collects the attackers of `side` on `to`. With a positive `cutoff`, stops at the first attacker
-// worth less than it and returns that attacker's value (the recapture already wins); else -1.
-int collect(const Board& board, int side, int to, int cutoff, Attackers& out) {
+// Collects the attackers of `side` on `to` as the board stands after the first capture (pieces
+// and occupancy given), cheapest kind first; sliders see through the square the first capture
+// emptied but through no other attacker. With a positive `cutoff`, stops at the first kind worth
+// less than it and returns its value (the recapture already wins); else -1.
+int collect(const Bitboard* pieces, Bitboard occupied, int side, int to, int cutoff,
+            Attackers& out) {
+  const Bitboard lines = rookAttacks(to, occupied), diagonals = bishopAttacks(to, occupied);
   for (uint8_t kind = PAWN; kind <= KING; ++kind) {
-    uint8_t code = codeFor(side, kind);
-    for (int i = 0; i < board.pieceCount[code] && i < LIST_CAPACITY; ++i) {
-      int from = board.pieceList[code][i];
-      if (from == NO_SQUARE || !attacks(board, code, i, from, to)) continue;
-      int value = ExchangeValueWithKing[code];
-      if (cutoff > 0 && value < cutoff) return value;
-      out.values[out.count++] = value;
+    const uint8_t code = codeFor(side, kind);
+    Bitboard reach;
+    switch (kind) {
+      case PAWN: reach = pieceAttacks[codeFor(side ^ 1, PAWN)][to]; break;  // seen from `to`
+      case KNIGHT: reach = pieceAttacks[WHITE_KNIGHT][to]; break;
+      case BISHOP: reach = diagonals; break;
+      case ROOK: reach = lines; break;
+      case QUEEN: reach = lines | diagonals; break;
+      default: reach = pieceAttacks[WHITE_KING][to]; break;
     }
+    const int count = popCount(pieces[code] & reach);
+    if (count == 0) continue;
+    const int value = ExchangeValueWithKing[code];
+    if (cutoff > 0 && value < cutoff) return value;
+    for (int k = 0; k < count; ++k) out.values[out.count++] = value;
   }
   return -1;
 }
@@ -59,15 +68,27 @@ int staticExchange(const Board& board, const PlyState& state, Move move) {
   if (move.captured != EMPTY && balance > 0) return balance;
   if (balance < SEE_PAWN_GUARD_LOSS && enemyPawnGuards(board, state.side, move.to)) return balance;
 
-  Board after;
-  makeExchangeMove(move, board, state, after);
-  int side = state.side;
+  // The board after the capture, as far as the attackers of the square go: the mover has left
+  // its square (sliders behind it now see through), the captured piece (or the pawn taken en
+  // passant) is gone, and whatever stands on the target square attacks nothing there.
+  const int side = state.side;
+  Bitboard pieces[PIECE_CODES];
+  std::memcpy(pieces, board.pieceBitboards, sizeof pieces);
+  Bitboard occupied = (board.occupancy[WHITE] | board.occupancy[BLACK]) & ~bitOf(move.from);
+  occupied |= bitOf(move.to);
+  pieces[mover] &= ~bitOf(move.from);
+  if (kindOf(mover) == PAWN && fileOf(move.from) != fileOf(move.to) &&
+      board.squares[move.to] == EMPTY) {
+    const int victim = side == WHITE ? move.to - 8 : move.to + 8;
+    occupied &= ~bitOf(victim);
+    pieces[codeFor(side ^ 1, PAWN)] &= ~bitOf(victim);
+  }
   Attackers theirs, ours;
   int risk = moverValue - capturedValue;
-  int cheap = collect(after, side ^ 1, move.to, risk, theirs);
+  int cheap = collect(pieces, occupied, side ^ 1, move.to, risk, theirs);
   if (cheap >= 0) return cheap - risk;
   if (theirs.count == 0) return capturedValue;
-  collect(after, side, move.to, 0, ours);
+  collect(pieces, occupied, side, move.to, 0, ours);
 
   // Swap list: gain[k] is what the side making capture k wins if the sequence stopped there.
   int gain[2 * PIECE_CODES * LIST_CAPACITY + 2];
