@@ -239,8 +239,14 @@ TEST(SearchProtocol, SeeCommand) {
   EXPECT_EQ(engine->command("SEE d1d4"), Lines{"0"});
   engine->send("position fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1");
   EXPECT_EQ(engine->command("SEE a7a8q"), Lines{"0"});
-  // Malformed squares are ignored.
-  EXPECT_EQ(engine->command("SEE z9"), Lines{});
+  // A move that is not legal here is refused, whatever its squares hold.
+  for (const char* bad : {"SEE z9", "SEE a7a8", "SEE e1e3", "SEE e8d8", "SEE a7a8x", "SEE"}) {
+    Lines answer = engine->command(bad);
+    ASSERT_EQ(answer.size(), 1u) << bad;
+    EXPECT_TRUE(isInfoString(answer[0])) << answer[0];
+  }
+  engine->send("position startpos");
+  EXPECT_TRUE(isInfoString(engine->command("SEE h2f5").at(0)));
 }
 
 TEST(SearchProtocol, BenchIsReproducible) {
