@@ -362,7 +362,8 @@ TEST(Fen, RefusedTextsLeaveThePreviousPosition) {
            "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq e5 0 1",
            "Pnbqkbnr/pppppppp/8/8/8/8/1PPPPPPP/RNBQKBNR w KQkq - 0 1",   // pawn on the last rank
            "4k3/8/8/8/8/8/8/4R1K1 w - - 0 1",                             // side not to move in check
-           "QQQQQQQQ/QQQ5/8/8/8/8/8/K6k b - - 0 1"}) {                    // eleven queens
+           "QQQQQQQQ/QQQ5/8/8/8/8/8/K6k b - - 0 1",                       // eleven queens
+           "NNNNNNNN/NN6/8/8/8/8/P7/K6k b - - 0 1"}) {  // ten knights and a pawn to make an 11th
     Position attempt = kept;
     std::string why;
     EXPECT_FALSE(setPosition(attempt.board, attempt.state, fen, &why)) << fen;
