@@ -62,15 +62,17 @@ void canonicalise(Board& b) {
     if (b.squares[sq] == EMPTY) b.listIndex[sq] = 0;
 }
 
-#define FIELD(name) {#name, offsetof(Board, name), sizeof(Board::name)}
+#define FIELD(name) \
+  { #name, offsetof(Board, name), sizeof(Board::name) }
 struct Field {
   const char* name;
   size_t offset, size;
 } const boardFields[] = {
-    FIELD(squares), FIELD(castling), FIELD(kingSquare), FIELD(key), FIELD(materialMg),
-    FIELD(materialEg), FIELD(pstMg), FIELD(pstEg), FIELD(pieceCount), FIELD(materialSignature),
-    FIELD(pawnFileMask), FIELD(pawnsOnFile), FIELD(pieceBitboards), FIELD(occupancy),
-    FIELD(pieceList), FIELD(listIndex), FIELD(sliderAttacks)};
+    FIELD(squares),        FIELD(castling),          FIELD(kingSquare),   FIELD(key),
+    FIELD(materialMg),     FIELD(materialEg),        FIELD(pstMg),        FIELD(pstEg),
+    FIELD(pieceCount),     FIELD(materialSignature), FIELD(pawnFileMask), FIELD(pawnsOnFile),
+    FIELD(pieceBitboards), FIELD(occupancy),         FIELD(pieceList),    FIELD(listIndex),
+    FIELD(sliderAttacks)};
 #undef FIELD
 
 // Names the first field where two boards differ ("" when they are equal).
@@ -171,11 +173,11 @@ TEST(MadeBoard, EqualsTheRebuiltBoardAndFollowsTheRulesOverRandomGames) {
       "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
       "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
       "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
-      "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1",                // rooks taken on their corners
-      "8/PPPPPPPP/8/3k4/8/3K4/pppppppp/8 w - - 0 1",          // promotion races
-      "k7/8/8/8/8/8/1QQQQQ2/4K3 b - - 0 1",                   // crowds of sliders
+      "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1",         // rooks taken on their corners
+      "8/PPPPPPPP/8/3k4/8/3K4/pppppppp/8 w - - 0 1",  // promotion races
+      "k7/8/8/8/8/8/1QQQQQ2/4K3 b - - 0 1",           // crowds of sliders
       "4k3/8/1rrrrr2/8/8/2BBBBB1/8/4K3 w - - 0 1",
-      "8/8/8/KPp4r/8/8/8/6k1 w - c6 0 2",                     // en passant against pins
+      "8/8/8/KPp4r/8/8/8/6k1 w - c6 0 2",  // en passant against pins
       "4k3/8/8/2pP4/8/8/8/4K3 w - c6 0 2",
   };
   WalkStats stats;
@@ -281,24 +283,24 @@ void compareTree(const Board& board, PlyState& state, int ply, int depth, TreeSt
 TEST(LegalMoves, EqualABruteForceWalkOverManyTrees) {
   std::vector<std::pair<std::string, int>> roots;
   for (const PerftCase& c : loadPerftCases()) roots.push_back({c.fen, 3});
-  for (const char* fen : {
-           // Pins on every line, en passant against pins on rank and diagonal.
-           "8/8/8/KPp4r/8/8/8/6k1 w - c6 0 2", "8/8/8/8/k2Pp2Q/8/8/3K4 b - d3 0 1",
-           "8/1k6/8/8/3Pp3/8/8/4K2B b - d3 0 1", "8/8/1k6/8/3Pp3/8/5B2/4K3 b - d3 0 1",
-           "8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1", "4k3/4r3/8/1b6/8/3N1P2/4B3/r3K2R w K - 0 1",
-           "3q3k/8/8/8/8/3R4/3K4/8 w - - 0 1",
-           // Checks by each kind of piece, castling rights while in check, x-rays past the king.
-           "4k3/8/8/8/8/8/3p4/R3K2R w KQ - 0 1", "4r1k1/8/8/8/8/8/8/R3K2R w KQ - 0 1",
-           "4k3/8/8/8/8/3n4/8/R3K2R w KQ - 0 1", "4k3/8/8/b7/8/2N5/8/R3K1NR w KQ - 0 1",
-           "4k3/8/8/8/8/1N6/8/r3K3 w - - 0 1", "4k3/8/8/8/7q/8/3PP3/2B1KB2 w - - 0 1",
-           "4k3/8/3N4/8/8/8/8/4R1K1 b - - 0 1", "4k3/8/8/1B6/8/8/4R3/4K3 b - - 0 1",
-           // Castling past attacked squares.
-           "4kr2/8/8/8/8/8/8/R3K2R w KQ - 0 1", "1r2k3/8/8/8/8/8/6p1/R3K2R w KQ - 0 1",
-           // Promotions, with and without check; mate and stalemate.
-           "3r3k/4P3/8/8/8/8/8/K7 w - - 0 1", "1n2k3/P7/8/8/8/8/8/4K3 w - - 0 1",
-           "4k3/8/8/8/8/8/1p6/R3K3 b - - 0 1",
-           "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3",
-           "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"})
+  for (const char* fen :
+       {// Pins on every line, en passant against pins on rank and diagonal.
+        "8/8/8/KPp4r/8/8/8/6k1 w - c6 0 2", "8/8/8/8/k2Pp2Q/8/8/3K4 b - d3 0 1",
+        "8/1k6/8/8/3Pp3/8/8/4K2B b - d3 0 1", "8/8/1k6/8/3Pp3/8/5B2/4K3 b - d3 0 1",
+        "8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1", "4k3/4r3/8/1b6/8/3N1P2/4B3/r3K2R w K - 0 1",
+        "3q3k/8/8/8/8/3R4/3K4/8 w - - 0 1",
+        // Checks by each kind of piece, castling rights while in check, x-rays past the king.
+        "4k3/8/8/8/8/8/3p4/R3K2R w KQ - 0 1", "4r1k1/8/8/8/8/8/8/R3K2R w KQ - 0 1",
+        "4k3/8/8/8/8/3n4/8/R3K2R w KQ - 0 1", "4k3/8/8/b7/8/2N5/8/R3K1NR w KQ - 0 1",
+        "4k3/8/8/8/8/1N6/8/r3K3 w - - 0 1", "4k3/8/8/8/7q/8/3PP3/2B1KB2 w - - 0 1",
+        "4k3/8/3N4/8/8/8/8/4R1K1 b - - 0 1", "4k3/8/8/1B6/8/8/4R3/4K3 b - - 0 1",
+        // Castling past attacked squares.
+        "4kr2/8/8/8/8/8/8/R3K2R w KQ - 0 1", "1r2k3/8/8/8/8/8/6p1/R3K2R w KQ - 0 1",
+        // Promotions, with and without check; mate and stalemate.
+        "3r3k/4P3/8/8/8/8/8/K7 w - - 0 1", "1n2k3/P7/8/8/8/8/8/4K3 w - - 0 1",
+        "4k3/8/8/8/8/8/1p6/R3K3 b - - 0 1",
+        "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3",
+        "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"})
     roots.push_back({fen, 4});
   roots.push_back({"8/PPPPPPPP/8/3k4/8/3K4/pppppppp/8 w - - 0 1", 3});
   roots.push_back({"k7/8/8/8/8/8/1QQQQQ2/4K3 b - - 0 1", 3});
@@ -352,18 +354,18 @@ TEST(Fen, AcceptedTextsAndTheirFields) {
 
 TEST(Fen, RefusedTextsLeaveThePreviousPosition) {
   const Position kept("8/8/8/8/8/8/8/K6k w - - 0 1");
-  for (const char* fen : {
-           "", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN w KQkq - 0 1",
-           "rnbqkbnr/pppppppp/9/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-           "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQXBNR w KQkq - 0 1",
-           "rnbq1bnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQ - 0 1",     // no black king
-           "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBKKBNR w kq - 0 1",     // two white kings
-           "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x KQkq - 0 1",
-           "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq e5 0 1",
-           "Pnbqkbnr/pppppppp/8/8/8/8/1PPPPPPP/RNBQKBNR w KQkq - 0 1",   // pawn on the last rank
-           "4k3/8/8/8/8/8/8/4R1K1 w - - 0 1",                             // side not to move in check
-           "QQQQQQQQ/QQQ5/8/8/8/8/8/K6k b - - 0 1",                       // eleven queens
-           "NNNNNNNN/NN6/8/8/8/8/P7/K6k b - - 0 1"}) {  // ten knights and a pawn to make an 11th
+  for (const char* fen :
+       {"", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN w KQkq - 0 1",
+        "rnbqkbnr/pppppppp/9/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQXBNR w KQkq - 0 1",
+        "rnbq1bnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQ - 0 1",  // no black king
+        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBKKBNR w kq - 0 1",  // two white kings
+        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x KQkq - 0 1",
+        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq e5 0 1",
+        "Pnbqkbnr/pppppppp/8/8/8/8/1PPPPPPP/RNBQKBNR w KQkq - 0 1",  // pawn on the last rank
+        "4k3/8/8/8/8/8/8/4R1K1 w - - 0 1",                           // side not to move in check
+        "QQQQQQQQ/QQQ5/8/8/8/8/8/K6k b - - 0 1",                     // eleven queens
+        "NNNNNNNN/NN6/8/8/8/8/P7/K6k b - - 0 1"}) {  // ten knights and a pawn to make an 11th
     Position attempt = kept;
     std::string why;
     EXPECT_FALSE(setPosition(attempt.board, attempt.state, fen, &why)) << fen;
@@ -385,10 +387,10 @@ TEST(Kpk, KnownResultsAndMirroredFiles) {
     const char *king, *pawn, *enemyKing;
     int white, black;  // 1 won; 0 drawn; -2 stalemate
   } const cases[] = {
-      {"e6", "e5", "e8", 1, 1},  {"e5", "e4", "e7", 0, 1},  // the opposition
-      {"e1", "e2", "e8", 1, 0},                            // the double step decides
-      {"a6", "a5", "a8", 0, 0},  {"b6", "a7", "a8", 0, -2}, // rook pawn; stalemate
-      {"h1", "a5", "h8", 1, 1},  {"h1", "a5", "c6", 0, 0},  // the square of the pawn
+      {"e6", "e5", "e8", 1, 1},  {"e5", "e4", "e7", 0, 1},   // the opposition
+      {"e1", "e2", "e8", 1, 0},                              // the double step decides
+      {"a6", "a5", "a8", 0, 0},  {"b6", "a7", "a8", 0, -2},  // rook pawn; stalemate
+      {"h1", "a5", "h8", 1, 1},  {"h1", "a5", "c6", 0, 0},   // the square of the pawn
       {"e6", "e7", "e8", 1, -2},
   };
   for (const Case& c : cases) {
@@ -398,7 +400,8 @@ TEST(Kpk, KnownResultsAndMirroredFiles) {
   // Nothing in the rules tells the queen's side from the king's.
   for (int i = 0; i < 2 * 64 * 64 * 64; ++i) {
     const int half = i >> 18, k = (i >> 12) & 63, p = (i >> 6) & 63, b = i & 63;
-    ASSERT_EQ(kpkTable[kpkIndex(half, k, p, b)], kpkTable[kpkIndex(half, k ^ 7, p ^ 7, b ^ 7)]) << i;
+    ASSERT_EQ(kpkTable[kpkIndex(half, k, p, b)], kpkTable[kpkIndex(half, k ^ 7, p ^ 7, b ^ 7)])
+        << i;
   }
 }
 

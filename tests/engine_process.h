@@ -105,7 +105,8 @@ class EngineProcess {
         buffer_.erase(0, newline + 1);
         return line;
       }
-      int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+      int left = int(
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
       if (output_ < 0 || left <= 0) return std::nullopt;
       pollfd fd = {output_, POLLIN, 0};
       if (poll(&fd, 1, left) > 0) fill();
@@ -168,8 +169,10 @@ class EngineProcess {
     ssize_t n;
     while ((n = read(output_, chunk, sizeof chunk)) < 0 && errno == EINTR) {
     }
-    if (n > 0) buffer_.append(chunk, size_t(n));
-    else closeOutput();
+    if (n > 0)
+      buffer_.append(chunk, size_t(n));
+    else
+      closeOutput();
   }
 
   pid_t pid_ = -1;

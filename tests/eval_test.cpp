@@ -39,8 +39,10 @@ void expectMirrorAgrees(const std::string& fen) {
   const int white = freshWhiteEval(original.board, original.state);
   const int mirrored = freshWhiteEval(mirror.board, mirror.state);
   // Scaling shifts round towards minus infinity: a little slack where it applies.
-  const bool scaled = original.board.materialMg[WHITE] <= 1500 && original.board.materialMg[BLACK] <= 1500;
-  EXPECT_LE(std::abs(white + mirrored), scaled ? 3 : 0) << fen << ": " << white << " / " << mirrored;
+  const bool scaled =
+      original.board.materialMg[WHITE] <= 1500 && original.board.materialMg[BLACK] <= 1500;
+  EXPECT_LE(std::abs(white + mirrored), scaled ? 3 : 0)
+      << fen << ": " << white << " / " << mirrored;
 }
 
 // Random legal positions: kings apart, pawns off the back ranks, promoted pieces only in place of
@@ -65,10 +67,12 @@ std::string randomPosition(std::mt19937& random, bool crowded) {
     for (int side = 0; side < 2; ++side) {
       const int pawns = crowded ? below(3) : below(9);
       int counts[4] = {below(3), below(3), below(3), below(2)};  // N B R Q
-      for (int extra = crowded ? 8 - pawns : below(9 - pawns) / 3; extra > 0; --extra) ++counts[below(4)];
+      for (int extra = crowded ? 8 - pawns : below(9 - pawns) / 3; extra > 0; --extra)
+        ++counts[below(4)];
       for (int p = 0; p < pawns; ++p) place(side ? 'p' : 'P', 8, 56);
       for (int k = 0; k < 4; ++k)
-        for (int n = 0; n < counts[k] && n < LIST_CAPACITY; ++n) place("NBRQnbrq"[k + 4 * side], 0, 64);
+        for (int n = 0; n < counts[k] && n < LIST_CAPACITY; ++n)
+          place("NBRQnbrq"[k + 4 * side], 0, 64);
     }
     std::string fen, rights;
     for (int rank = 7; rank >= 0; --rank) {
@@ -91,12 +95,13 @@ std::string randomPosition(std::mt19937& random, bool crowded) {
 
 TEST(EvalSymmetry, PositionsAndTheirMirrorsAgree) {
   for (const PerftCase& c : loadPerftCases()) expectMirrorAgrees(c.fen);
-  for (const char* fen : {
-           "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N2N2/PP2BPPP/R2QKB1R b KQ - 0 1",
-           "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "4k3/2p5/8/2PPP3/8/8/8/4K3 b - - 0 1",
-           "r1b1k2r/ppppqppp/2n2n2/4p3/1bB1P3/2N2N2/PPPP1PPP/R1BQK2R w KQkq - 0 1",
-           "8/8/4k3/8/2q5/8/1Q6/4K3 w - - 0 1", "1k6/ppp5/8/8/8/8/5PPP/R5K1 w - - 0 1",
-           "2kr3r/ppp2ppp/8/8/8/8/PPP2PPP/2KR3R w - - 0 1", "3q1rk1/5ppp/8/8/8/8/5PPP/3Q1RK1 w - - 0 1"})
+  for (const char* fen :
+       {"r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N2N2/PP2BPPP/R2QKB1R b KQ - 0 1",
+        "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "4k3/2p5/8/2PPP3/8/8/8/4K3 b - - 0 1",
+        "r1b1k2r/ppppqppp/2n2n2/4p3/1bB1P3/2N2N2/PPPP1PPP/R1BQK2R w KQkq - 0 1",
+        "8/8/4k3/8/2q5/8/1Q6/4K3 w - - 0 1", "1k6/ppp5/8/8/8/8/5PPP/R5K1 w - - 0 1",
+        "2kr3r/ppp2ppp/8/8/8/8/PPP2PPP/2KR3R w - - 0 1",
+        "3q1rk1/5ppp/8/8/8/8/5PPP/3Q1RK1 w - - 0 1"})
     expectMirrorAgrees(fen);
   std::mt19937 random(12345);
   for (int i = 0; i < 1500; ++i) expectMirrorAgrees(randomPosition(random, i % 4 == 0));
@@ -121,19 +126,19 @@ TEST(EvalEndgames, KnownResults) {
     const char* fen;
     int low, high;  // white's view lies in [low, high]
   } const cases[] = {
-      {"7k/8/5K2/8/8/8/8/2B1N3 w - - 0 1", WON, 9000},      // bishop and knight mate
-      {"k7/8/8/8/8/2K5/8/7R b - - 0 1", WON, 9000},         // rook mates
+      {"7k/8/5K2/8/8/8/8/2B1N3 w - - 0 1", WON, 9000},  // bishop and knight mate
+      {"k7/8/8/8/8/2K5/8/7R b - - 0 1", WON, 9000},     // rook mates
       {"k7/8/8/8/8/2K5/8/6QR w - - 0 1", WON, 9000},
-      {"8/8/8/3k4/8/8/8/K5B1 w - - 0 1", 0, 0},             // nothing to mate with
+      {"8/8/8/3k4/8/8/8/K5B1 w - - 0 1", 0, 0},  // nothing to mate with
       {"8/8/8/3k4/8/2n5/8/K5B1 w - - 0 1", 0, 0},
       {"7r/8/8/3k4/8/8/8/K6R w - - 0 1", 0, 0},
-      {"7r/8/8/8/8/2k5/8/K6N w - - 0 1", -89, -1},          // rook against knight: an edge
+      {"7r/8/8/8/8/2k5/8/K6N w - - 0 1", -89, -1},  // rook against knight: an edge
       // Rook and pawn against rook, the drawing set-ups, and a rook pawn with the king in front.
       {"4k3/8/r7/8/4P3/4K3/8/4R3 w - - 0 1", 0, 0},
       {"4k3/7R/4P3/5K2/8/8/8/r7 w - - 0 1", 0, 0},
       {"R7/P5k1/8/8/8/8/r7/4K3 w - - 0 1", 0, 0},
       {"7R/1k5P/8/8/8/8/7r/3K4 w - - 0 1", 0, 0},
-      {"R7/P5k1/1K6/8/8/8/r7/8 w - - 0 1", 1, 2000},        // outside the patterns the pawn counts
+      {"R7/P5k1/1K6/8/8/8/r7/8 w - - 0 1", 1, 2000},  // outside the patterns the pawn counts
       {"8/4k3/8/8/4P3/4K3/8/r3R3 w - - 0 1", 1, 2000},
       {"k7/8/K7/P7/8/8/8/8 w - - 0 1", 0, 0},
   };
@@ -145,8 +150,10 @@ TEST(EvalEndgames, KnownResults) {
     }
   }
   // Bishop and knight drive the king to a corner of the bishop's colour.
-  EXPECT_GT(whiteEval("7k/8/5K2/8/8/8/8/2B1N3 w - - 0 1"), whiteEval("7k/8/5K2/8/8/8/8/3BN3 w - - 0 1"));
-  EXPECT_GT(whiteEval("7k/8/5K2/8/8/8/8/2B1N3 w - - 0 1"), whiteEval("8/8/8/4k3/8/8/2K5/2B1N3 w - - 0 1"));
+  EXPECT_GT(whiteEval("7k/8/5K2/8/8/8/8/2B1N3 w - - 0 1"),
+            whiteEval("7k/8/5K2/8/8/8/8/3BN3 w - - 0 1"));
+  EXPECT_GT(whiteEval("7k/8/5K2/8/8/8/8/2B1N3 w - - 0 1"),
+            whiteEval("8/8/8/4k3/8/8/2K5/2B1N3 w - - 0 1"));
 }
 
 TEST(EvalEndgames, KingAndPawnAgreesWithTheTable) {
@@ -160,7 +167,8 @@ TEST(EvalEndgames, KingAndPawnAgreesWithTheTable) {
     squares[king] = 'K', squares[pawn] = 'P', squares[enemy] = 'k';
     std::string fen;
     for (int rank = 7; rank >= 0; --rank) {
-      for (int file = 0; file < 8; ++file) fen += squares[rank * 8 + file] ? squares[rank * 8 + file] : '1';
+      for (int file = 0; file < 8; ++file)
+        fen += squares[rank * 8 + file] ? squares[rank * 8 + file] : '1';
       if (rank) fen += '/';
     }
     fen += blackToMove ? " b - - 0 1" : " w - - 0 1";
@@ -287,9 +295,12 @@ TEST_F(Params, BadFilesAreRefusedNamingTheLineAndChangeNothing) {
   const std::vector<Entry> before = table();
   const std::vector<int32_t> tablesBefore = derivedTables();
   const std::pair<const char*, const char*> bad[] = {
-      {"95;1;60;120\n330;1;280\n", "line 2"},          {"95;1;60;120\nabc;1;280;360\n", "line 2"},
-      {"95;1;60;120\n330;1;280;36x\n", "line 2"},      {"95;1;60;120\n330;1;280;99999999999\n", "line 2"},
-      {"95;1;60;120\n\n335;1;300;370\n", "line 2"},    {"95;1;60;120\n330;1;280;360\n;;;\n", "line 3"},
+      {"95;1;60;120\n330;1;280\n", "line 2"},
+      {"95;1;60;120\nabc;1;280;360\n", "line 2"},
+      {"95;1;60;120\n330;1;280;36x\n", "line 2"},
+      {"95;1;60;120\n330;1;280;99999999999\n", "line 2"},
+      {"95;1;60;120\n\n335;1;300;370\n", "line 2"},
+      {"95;1;60;120\n330;1;280;360\n;;;\n", "line 3"},
   };
   for (const auto& [text, line] : bad) {
     writeFile("bad", text);

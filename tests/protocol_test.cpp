@@ -37,17 +37,29 @@ void expectDialogue(const std::vector<Exchange>& rows) {
 TEST(ProtocolText, IdentificationOptionsAndCommandWords) {
   expectDialogue({
       {"uci",
-       {"id name Corvanel 0.64", "id author Ferrolan", "option name Ponder type check default false",
-        "option name Hash type spin default 128 min 1 max 16384", "option name Clear Hash type button",
+       {"id name Corvanel 0.64", "id author Ferrolan",
+        "option name Ponder type check default false",
+        "option name Hash type spin default 128 min 1 max 16384",
+        "option name Clear Hash type button",
         "option name Move Overhead type spin default 100 min 0 max 5000",
         "option name Threads type spin default 1 min 1 max 1", "uciok"}},
       // Command words match exactly; anything else is ignored without a word.
-      {"uci ", {}}, {"isready ", {}}, {"taulell ", {}}, {"debug on", {}}, {"no such command", {}},
-      {"", {}}, {"22", {}}, {"ucinewgame", {}}, {"stop", {}}, {"ponderhit", {}},
+      {"uci ", {}},
+      {"isready ", {}},
+      {"taulell ", {}},
+      {"debug on", {}},
+      {"no such command", {}},
+      {"", {}},
+      {"22", {}},
+      {"ucinewgame", {}},
+      {"stop", {}},
+      {"ponderhit", {}},
       {"taulell", START_BOARD},
       {"setoption name Hash value 100", {"Not power of two"}},
-      {"setoption name hash value 16", {}}, {"setoption name Clear Hash", {}},
-      {"setoption name Ponder value true", {}}, {"setoption name Threads value 1", {}},
+      {"setoption name hash value 16", {}},
+      {"setoption name Clear Hash", {}},
+      {"setoption name Ponder value true", {}},
+      {"setoption name Threads value 1", {}},
       {"setoption name Move Overhead value none", {}},
       {"setoption name Hash value 131072",
        {"info string Error en assignar 131072 MB per la hash; es mante la de 16 MB"}},
@@ -58,17 +70,22 @@ TEST(ProtocolText, PositionsAndMoveLists) {
   expectDialogue({
       {"position startpos moves e2e4 e7e5\ntaulell", AFTER_E4_E5},
       {"position startpos moves e2e4 a7a6 e4e5 d7d5 e5d6\ntaulell",
-       {"tcadract", "_pp_pppp", "p__P____", "________", "________", "________", "PPPP_PPP", "TCADRACT"}},
+       {"tcadract", "_pp_pppp", "p__P____", "________", "________", "________", "PPPP_PPP",
+        "TCADRACT"}},
       {"position fen r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1 moves e1g1 e8c8\ntaulell",
-       {"__rt___t", "________", "________", "________", "________", "________", "________", "T____TR_"}},
+       {"__rt___t", "________", "________", "________", "________", "________", "________",
+        "T____TR_"}},
       {"position fen 8/P6k/8/8/8/8/8/K7 w - - 0 1 moves a7a8n\ntaulell",
-       {"C_______", "_______r", "________", "________", "________", "________", "________", "R_______"}},
+       {"C_______", "_______r", "________", "________", "________", "________", "________",
+        "R_______"}},
       {"position startpos moves e2e4\r\ntaulell\r",  // CR LF line ends
-       {"tcadract", "pppppppp", "________", "________", "____P___", "________", "PPPP_PPP", "TCADRACT"}},
+       {"tcadract", "pppppppp", "________", "________", "____P___", "________", "PPPP_PPP",
+        "TCADRACT"}},
       // The first bad move ends the list with one line; the moves before it stand.
       {"position startpos moves e2e4 e7e5 e1e3 g1f3\ntaulell",
        withBoard({"info string illegal move e1e3: the moves from it on are ignored"}, AFTER_E4_E5)},
-      {"position startpos moves e2e5", {"info string illegal move e2e5: the moves from it on are ignored"}},
+      {"position startpos moves e2e5",
+       {"info string illegal move e2e5: the moves from it on are ignored"}},
       {"position fen 8/P6k/8/8/8/8/8/K7 w - - 0 1 moves a7a8",
        {"info string illegal move a7a8: the moves from it on are ignored"}},
       {"position startpos moves e2e4 junk",
@@ -76,13 +93,16 @@ TEST(ProtocolText, PositionsAndMoveLists) {
       // A refused FEN keeps the whole previous game, move list and all.
       {"position startpos moves e2e4 e7e5", {}},
       {"position fen xyz moves e7e5\ntaulell",
-       withBoard({"info string position refused (bad character in the piece placement); the previous "
-                  "position stays"},
-                 AFTER_E4_E5)},
+       withBoard(
+           {"info string position refused (bad character in the piece placement); the previous "
+            "position stays"},
+           AFTER_E4_E5)},
       {"pf 8/8/8/8/8/8/8/8 w - - 0 1",
-       {"info string position refused (each side needs exactly one king); the previous position stays"}},
+       {"info string position refused (each side needs exactly one king); the previous position "
+        "stays"}},
       {"pf 8/8/8/8/8/8/8/K6k w - - 0 1\ntaulell",
-       {"________", "________", "________", "________", "________", "________", "________", "R______r"}},
+       {"________", "________", "________", "________", "________", "________", "________",
+        "R______r"}},
   });
 }
 
@@ -90,7 +110,9 @@ TEST(ProtocolText, CountingExchangesAndEmptyRoots) {
   expectDialogue({
       // perft counts the set-up position, not the moves after it; odd depths count as 1.
       {"position startpos moves f2f3 e7e5 g2g4 d8h4\nperft 1", {"20"}},
-      {"perft 0", {"20"}}, {"perft abc", {"20"}}, {"perft -3", {"20"}},
+      {"perft 0", {"20"}},
+      {"perft abc", {"20"}},
+      {"perft -3", {"20"}},
       {"pf 4k3/8/8/8/8/8/8/4K2R w K - 0 1\nperft 1", {"15"}},
       {"position fen 8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1\nperft 4", {"43238"}},
       {"perft 128", {"info string perft depth too deep (at most 127)"}},
@@ -102,10 +124,13 @@ TEST(ProtocolText, CountingExchangesAndEmptyRoots) {
       {"SEE z9", {"info string SEE: \"z9\" is not a legal move in this position"}},
       {"position fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1\nSEE a7a8q", {"0"}},
       {"SEE a7a8", {"info string SEE: \"a7a8\" is not a legal move in this position"}},
-      {"position startpos\nSEE h2f5", {"info string SEE: \"h2f5\" is not a legal move in this position"}},
+      {"position startpos\nSEE h2f5",
+       {"info string SEE: \"h2f5\" is not a legal move in this position"}},
       // Stalemate and checkmate at the root: the reason, then the null move.
-      {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo depth 6", {"info depth 0 score cp 0", "bestmove 0000"}},
-      {"position startpos moves f2f3 e7e5 g2g4 d8h4\ngo depth 6", {"info depth 0 score mate 0", "bestmove 0000"}},
+      {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo depth 6",
+       {"info depth 0 score cp 0", "bestmove 0000"}},
+      {"position startpos moves f2f3 e7e5 g2g4 d8h4\ngo depth 6",
+       {"info depth 0 score mate 0", "bestmove 0000"}},
   });
 }
 
@@ -131,7 +156,8 @@ TEST(ProtocolText, DivideEvalAndPieceSquareTables) {
     lines = engine->command(command);
     ASSERT_EQ(lines.size(), 17u);
     for (size_t i = 0; i < lines.size(); ++i)
-      EXPECT_TRUE(std::regex_match(lines[i], std::regex(i % 2 ? "([ 0-9-]{5}\\|){8}" : "(-{5}\\+){8}")))
+      EXPECT_TRUE(
+          std::regex_match(lines[i], std::regex(i % 2 ? "([ 0-9-]{5}\\|){8}" : "(-{5}\\+){8}")))
           << command << ": " << lines[i];
   }
 }
@@ -158,7 +184,8 @@ TEST(ProtocolInput, QuitAndTheEndOfInputEndTheEngineWithCodeZero) {
 
 TEST(ProtocolInput, ParameterFileArgument) {
   auto engine = startEngine({"-av", "/nonexistent/params.txt"}, false);
-  EXPECT_EQ(engine->readLine().value_or("<nothing>"), "No es pot obrir fitxer avaluacions /nonexistent/params.txt");
+  EXPECT_EQ(engine->readLine().value_or("<nothing>"),
+            "No es pot obrir fitxer avaluacions /nonexistent/params.txt");
   EXPECT_EQ(engine->waitForExit(), 0);
   engine = startEngine({"-av", CORVANEL_SOURCE_DIR "/eval/default_params.txt"});
   EXPECT_EQ(engine->command("eval"), Lines{std::to_string(whiteEval(START_FEN))});
@@ -186,7 +213,8 @@ TEST(ProtocolInput, HugeLinesAndVeryLongGames) {
     shuffle(175);
   }
   EXPECT_EQ(engine->command(line + "\ntaulell"),
-            (Lines{"tcadract", "_____pp_", "____p__p", "pppp____", "PPPP____", "____P__P", "_____PP_", "TCADRACT"}));
+            (Lines{"tcadract", "_____pp_", "____p__p", "pppp____", "PPPP____", "____P__P",
+                   "_____PP_", "TCADRACT"}));
   EXPECT_EQ(engine->command("perft 1"), Lines{"20"});  // still from the set-up position
   EXPECT_EQ(engine->command("position startpos moves e2e4\nperft 2"), Lines{"400"});
 }
@@ -196,9 +224,11 @@ TEST(ProtocolInput, HugeLinesAndVeryLongGames) {
 // "info depth D seldepth S score (cp V [lowerbound] | mate M) nodes N nps P time T pv m ... ",
 // a blank after every move.
 const std::regex INFO_LINE(
-    "info depth [0-9]+ seldepth [0-9]+ score (cp -?[0-9]+( lowerbound)?|mate -?[0-9]+) nodes [0-9]+ "
+    "info depth [0-9]+ seldepth [0-9]+ score (cp -?[0-9]+( lowerbound)?|mate -?[0-9]+) nodes "
+    "[0-9]+ "
     "nps [0-9]+ time [0-9]+ pv ([a-h][1-8][a-h][1-8][qrnb]? )+");
-const std::regex BESTMOVE("bestmove [a-h][1-8][a-h][1-8][qrnb]?( ponder [a-h][1-8][a-h][1-8][qrnb]?)?");
+const std::regex BESTMOVE(
+    "bestmove [a-h][1-8][a-h][1-8][qrnb]?( ponder [a-h][1-8][a-h][1-8][qrnb]?)?");
 
 std::string wordAfter(const std::string& line, const std::string& key) {
   const size_t at = line.find(" " + key + " ");
@@ -225,12 +255,16 @@ TEST(SearchOutput, InfoAndBestmoveLinesHaveTheirExactForm) {
       deepest = std::stoi(line.substr(11));
       continue;
     }
-    if (std::regex_match(line, std::regex("info depth [0-9]+ currmove [a-h][1-8][a-h][1-8][qrnb]? currmovenumber [0-9]+")))
+    if (std::regex_match(
+            line,
+            std::regex(
+                "info depth [0-9]+ currmove [a-h][1-8][a-h][1-8][qrnb]? currmovenumber [0-9]+")))
       continue;
     EXPECT_TRUE(std::regex_match(line, INFO_LINE)) << line;
   }
   EXPECT_EQ(deepest, 5);
-  EXPECT_EQ(wordAfter(lastInfo(answer.lines), "pv"), answer.bestmove) << "bestmove is not the pv's first move";
+  EXPECT_EQ(wordAfter(lastInfo(answer.lines), "pv"), answer.bestmove)
+      << "bestmove is not the pv's first move";
   EXPECT_EQ(engine->drain(), Lines{}) << "a second answer";
   // Depth shortcuts.
   EXPECT_EQ(wordAfter(lastInfo(goAndWait(*engine, "9").lines), "depth"), "9");
@@ -242,14 +276,20 @@ TEST(SearchOutput, MatesRestrictedRootsAndMateLimits) {
   struct Case {
     const char* position;
     const char* go;
-    const char* score;  // the last info line's score
+    const char* score;               // the last info line's score
     std::vector<std::string> moves;  // acceptable answers
   } const cases[] = {
       {"fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go depth 4", "mate 1", {"d1d8"}},
       {"fen k7/8/1K6/8/8/8/8/7R b - - 0 1", "go depth 4", "mate -1", {"a8b8"}},
-      {"fen r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq - 1 1", "go mate 2", "mate 2", {"d5f6"}},
+      {"fen r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq - 1 1",
+       "go mate 2",
+       "mate 2",
+       {"d5f6"}},
       // The mate is not among the listed moves, so none is reported.
-      {"fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go depth 4 searchmoves d1d2 g1f1", "cp", {"d1d2", "g1f1"}},
+      {"fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
+       "go depth 4 searchmoves d1d2 g1f1",
+       "cp",
+       {"d1d2", "g1f1"}},
       {"startpos", "go depth 5 searchmoves a2a3 h2h3", "cp", {"a2a3", "h2h3"}},
   };
   for (const Case& c : cases) {
@@ -260,7 +300,8 @@ TEST(SearchOutput, MatesRestrictedRootsAndMateLimits) {
     EXPECT_NE(std::find(c.moves.begin(), c.moves.end(), answer.bestmove), c.moves.end()) << c.go;
     for (const std::string& line : answer.lines) {
       if (wordAfter(line, "pv").empty() || !std::strstr(c.go, "searchmoves")) continue;
-      EXPECT_NE(std::find(c.moves.begin(), c.moves.end(), wordAfter(line, "pv")), c.moves.end()) << line;
+      EXPECT_NE(std::find(c.moves.begin(), c.moves.end(), wordAfter(line, "pv")), c.moves.end())
+          << line;
     }
   }
 }
@@ -269,7 +310,8 @@ TEST(SearchOutput, NodeLimitedSearchesAreReproducible) {
   std::string results[2];
   for (std::string& result : results) {
     auto engine = startEngine();
-    engine->send("position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+    engine->send(
+        "position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
     Answer answer = goAndWait(*engine, "go nodes 30000");
     const std::string info = lastInfo(answer.lines);
     EXPECT_LE(std::stoll(wordAfter(info, "nodes")), 30001) << info;
@@ -299,7 +341,8 @@ TEST(SearchOutput, BenchSignatureIsTheOneInTheReadme) {
   std::ifstream readme(CORVANEL_SOURCE_DIR "/README.md");
   std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
   std::smatch stated;
-  ASSERT_TRUE(std::regex_search(text, stated, std::regex("regression signature \\(([0-9]+)"))) << "README";
+  ASSERT_TRUE(std::regex_search(text, stated, std::regex("regression signature \\(([0-9]+)")))
+      << "README";
   auto engine = startEngine();
   Lines lines = engine->command("bench", 600000);
   ASSERT_GE(lines.size(), 2u);

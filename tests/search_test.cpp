@@ -20,20 +20,20 @@ TEST(StaticExchange, KnownResults) {
     const char *fen, *move;
     int value;
   } const cases[] = {
-      {"4k3/8/8/3n4/4P3/8/8/4K3 w - - 0 1", "e4d5", 245},   // pawn takes knight
-      {"4k3/8/4p3/3p4/8/8/8/3RK3 w - - 0 1", "d1d5", -387}, // rook takes a guarded pawn
-      {"4k3/8/8/3p4/8/8/8/3RK3 w - - 0 1", "d1d5", 90},     // a free pawn
+      {"4k3/8/8/3n4/4P3/8/8/4K3 w - - 0 1", "e4d5", 245},    // pawn takes knight
+      {"4k3/8/4p3/3p4/8/8/8/3RK3 w - - 0 1", "d1d5", -387},  // rook takes a guarded pawn
+      {"4k3/8/8/3p4/8/8/8/3RK3 w - - 0 1", "d1d5", 90},      // a free pawn
       {"4k3/5n2/8/4p3/8/3N4/8/4K3 w - - 0 1", "d3e5", -245},
       {"4k3/5n2/8/4p3/8/3N4/1B6/4K3 w - - 0 1", "d3e5", 90},  // the second attacker wins it
       {"4k3/5n2/8/4p3/3B4/3N4/8/4K3 w - - 0 1", "d4e5", 90},
       {"4k3/8/4p3/3n4/8/1B6/8/4K3 w - - 0 1", "b3d5", 0},
       {"4k3/8/8/3r4/8/1b6/8/3QK3 w - - 0 1", "d1d5", -163},
-      {"4k3/8/8/8/8/8/4p3/4K3 w - - 0 1", "e1e2", 0},        // a king capture counts 0
-      {"4k3/8/2p5/8/8/2N5/8/4K3 w - - 0 1", "c3d5", -335},   // a quiet move into a pawn's attack
-      {"3qk3/3r4/8/3p4/8/8/3R4/3RK3 w - - 0 1", "d2d5", 90}, // no x-rays
-      {"8/8/4k3/3p4/8/8/8/3RK3 w - - 0 1", "d1d5", -387},    // the king recaptures
-      {"8/8/4k3/3p4/8/1B6/8/3RK3 w - - 0 1", "d1d5", 90},    // but not a guarded piece
-      {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "e5d6", 90},     // en passant
+      {"4k3/8/8/8/8/8/4p3/4K3 w - - 0 1", "e1e2", 0},         // a king capture counts 0
+      {"4k3/8/2p5/8/8/2N5/8/4K3 w - - 0 1", "c3d5", -335},    // a quiet move into a pawn's attack
+      {"3qk3/3r4/8/3p4/8/8/3R4/3RK3 w - - 0 1", "d2d5", 90},  // no x-rays
+      {"8/8/4k3/3p4/8/8/8/3RK3 w - - 0 1", "d1d5", -387},     // the king recaptures
+      {"8/8/4k3/3p4/8/1B6/8/3RK3 w - - 0 1", "d1d5", 90},     // but not a guarded piece
+      {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "e5d6", 90},      // en passant
       {"4k3/8/8/3p4/4P3/8/8/4K3 b - - 0 1", "d5e4", 90},
       {"4k3/8/8/3q4/4P3/5P2/8/4K3 b - - 0 1", "d5e4", -885},
   };
@@ -54,9 +54,9 @@ TEST(SearchMates, FoundForEitherColourAtTheirDistance) {
     const char* move;  // the only mating move, or nullptr
   } const cases[] = {
       {"6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", 4, 1, "d1d8"},
-      {"6rk/6pp/8/6N1/8/8/8/6K1 w - - 0 1", 4, 1, "g5f7"},             // smothered
-      {"6bq/5Ppk/7p/8/8/8/8/K7 w - - 0 1", 4, 1, "f7f8n"},             // under-promotion
-      {"5B2/4N3/8/R2pP2k/8/6K1/8/8 w - d6 0 1", 4, 1, "e5d6"},          // en passant
+      {"6rk/6pp/8/6N1/8/8/8/6K1 w - - 0 1", 4, 1, "g5f7"},      // smothered
+      {"6bq/5Ppk/7p/8/8/8/8/K7 w - - 0 1", 4, 1, "f7f8n"},      // under-promotion
+      {"5B2/4N3/8/R2pP2k/8/6K1/8/8 w - d6 0 1", 4, 1, "e5d6"},  // en passant
       {"r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq - 1 1", 6, 2, "d5f6"},
       {"7k/8/8/8/8/8/1R6/R5K1 w - - 0 1", 6, 2, nullptr},
       {"2k5/8/8/2K5/8/8/8/7R w - - 0 1", 10, 3, nullptr},
@@ -153,10 +153,11 @@ TEST(SearchLimits, ACollidingTableMoveIsNeverPlayed) {
 
 TEST(SearchLimits, EveryPositionGetsALegalAnswer) {
   std::vector<std::string> fens(benchPositions, benchPositions + benchPositionCount);
-  for (const char* fen : {"8/P7/8/8/8/8/7k/K7 w - - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1",
-                          "4k3/8/8/2pP4/8/8/8/4K3 w - c6 0 1", "4k3/4r3/8/8/8/8/4R3/4K3 w - - 99 120",
-                          "8/8/8/8/8/4k3/4p3/4K3 w - - 0 1", "QQQQQ3/QQQQQ3/8/8/8/8/8/K6k b - - 0 1",
-                          "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"})
+  for (const char* fen :
+       {"8/P7/8/8/8/8/7k/K7 w - - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1",
+        "4k3/8/8/2pP4/8/8/8/4K3 w - c6 0 1", "4k3/4r3/8/8/8/8/4R3/4K3 w - - 99 120",
+        "8/8/8/8/8/4k3/4p3/4K3 w - - 0 1", "QQQQQ3/QQQQQ3/8/8/8/8/8/K6k b - - 0 1",
+        "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"})
     fens.push_back(fen);
   for (const std::string& fen : fens) {
     SearchOutcome r = searchFen(fen, 5);

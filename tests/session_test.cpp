@@ -13,12 +13,15 @@
 namespace {
 
 const std::string OPENING = START_FEN;
-const std::string MIDDLEGAME = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1B1PPP/R2QKB1R w KQ - 0 8";
-const std::string BLACK_TO_MOVE = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 5 4";
+const std::string MIDDLEGAME =
+    "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1B1PPP/R2QKB1R w KQ - 0 8";
+const std::string BLACK_TO_MOVE =
+    "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 5 4";
 const std::string MATE_IN_ONE = "6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1";  // a1a8
 
 int bestmoves(const Lines& lines) {
-  return int(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return startsWith(l, "bestmove"); }));
+  return int(std::count_if(lines.begin(), lines.end(),
+                           [](const std::string& l) { return startsWith(l, "bestmove"); }));
 }
 
 // Whatever comes within `ms`; a bestmove among it would be an answer before its time.
@@ -47,7 +50,9 @@ void expectAnswersInTime(const std::vector<TimedGo>& cases, int repeats = 1, boo
       EXPECT_EQ(bestmoves(engine->drain()), 0) << c.go;
       worst = std::max(worst, answer.ms);
     }
-    if (report) std::printf("[ timing   ] %-44s limit %5lld ms  worst %5lld ms\n", c.go.c_str(), c.limitMs, worst);
+    if (report)
+      std::printf("[ timing   ] %-44s limit %5lld ms  worst %5lld ms\n", c.go.c_str(), c.limitMs,
+                  worst);
   }
 }
 
@@ -83,7 +88,8 @@ TEST(TimeAdherence, NeverOverTheLimitUnderLoad) {
   if (load == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     Clock::time_point start = Clock::now();
-    for (volatile unsigned long spin = 0; getppid() == parent && msSince(start) < 120000;) spin = spin + 1;
+    for (volatile unsigned long spin = 0; getppid() == parent && msSince(start) < 120000;)
+      spin = spin + 1;
     _exit(0);
   }
   ASSERT_GT(load, 0);
@@ -136,7 +142,8 @@ TEST(OpenEndedSession, PonderhitStartsTheClockFromThatMoment) {
   ASSERT_TRUE(engine->send("go ponder wtime 3000 btime 3000 movestogo 1"));
   EXPECT_EQ(bestmoves(readFor(*engine, 1500)), 0);  // longer than the whole budget
   Answer answer = goAndWait(*engine, "ponderhit", 10000);
-  EXPECT_TRUE(legalIn("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", answer.bestmove));
+  EXPECT_TRUE(
+      legalIn("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", answer.bestmove));
   EXPECT_LE(answer.ms, 3000);
   EXPECT_GE(answer.ms, 300) << "the ponder time was counted against the budget";
 }
@@ -193,7 +200,8 @@ TEST(EndOfSession, QuitAndTheEndOfInputNeverHang) {
     EXPECT_LE(msSince(start), 1000) << go;
   }
   // The end of input answers an open-ended search at once, and lets a timed one finish.
-  for (const std::string go : {"go infinite", "go", "go ponder wtime 5000 btime 5000", "go movetime 800"}) {
+  for (const std::string go :
+       {"go infinite", "go", "go ponder wtime 5000 btime 5000", "go movetime 800"}) {
     auto engine = startEngine();
     Clock::time_point start = Clock::now();
     ASSERT_TRUE(engine->send(go));

@@ -56,7 +56,8 @@ std::string mirrorFen(const std::string& fen) {
   };
   std::string flipped, rank;
   std::istringstream ranks(placement);
-  while (std::getline(ranks, rank, '/')) flipped = swapCase(rank) + (flipped.empty() ? "" : "/") + flipped;
+  while (std::getline(ranks, rank, '/'))
+    flipped = swapCase(rank) + (flipped.empty() ? "" : "/") + flipped;
   if (ep.size() == 2) ep[1] = ep[1] == '3' ? '6' : '3';
   return flipped + (side == "w" ? " b " : " w ") + swapCase(castling) + " " + ep + " " + clock +
          " " + number;
@@ -99,7 +100,8 @@ SearchOutcome searchGame(int depth, long long nodes, bool freshTables) {
   if (freshTables) clearAllHashTables();
   infoOutput = false;
   searchToDepth(depth, nodes);
-  return {isNoMove(rootBestMove) ? "0000" : moveText(rootBestMove), lastScore, (long long)nodeCount};
+  return {isNoMove(rootBestMove) ? "0000" : moveText(rootBestMove), lastScore,
+          (long long)nodeCount};
 }
 
 std::string readFile(const std::string& path) {

@@ -40,17 +40,21 @@ TEST_F(Tools, MissingAndMalformedFilesAreReportedAndNothingIsDone) {
       {"calcvar", "info string calcvar: cannot open punt5.pgn"},
       {"juntarfit", "No es pot obrir fitxer avaluacions valorsx12.txt1"},
   };
-  for (const auto& [command, message] : missing) EXPECT_EQ(engine->command(command), Lines{message});
+  for (const auto& [command, message] : missing)
+    EXPECT_EQ(engine->command(command), Lines{message});
   writeFile("punt5.txt", std::string(START_FEN) + "\n0.2\n" + KIWIPETE + "\nabout three\n");
   writeFile("variants16c.txt", std::string(START_FEN) + "\ne2e4\n" + START_FEN);
   writeFile("punt5.pgn", "not a position\n");
-  EXPECT_EQ(engine->command("recpar"),
-            Lines{"info string recpar: punt5.txt line 4: expected the reference evaluation in pawns"});
-  EXPECT_EQ(engine->command("provred"),
-            Lines{"info string provred: variants16c.txt line 3: position without its line of moves"});
+  EXPECT_EQ(
+      engine->command("recpar"),
+      Lines{"info string recpar: punt5.txt line 4: expected the reference evaluation in pawns"});
+  EXPECT_EQ(
+      engine->command("provred"),
+      Lines{"info string provred: variants16c.txt line 3: position without its line of moves"});
   Lines answer = engine->command("calcvar");
   ASSERT_EQ(answer.size(), 1u);
-  EXPECT_TRUE(startsWith(answer[0], "info string calcvar: punt5.pgn line 1: not a position")) << answer[0];
+  EXPECT_TRUE(startsWith(answer[0], "info string calcvar: punt5.pgn line 1: not a position"))
+      << answer[0];
   const auto entries = std::filesystem::directory_iterator(".");
   EXPECT_EQ(std::distance(begin(entries), end(entries)), 3) << "a tool wrote a file";
 }
@@ -58,8 +62,9 @@ TEST_F(Tools, MissingAndMalformedFilesAreReportedAndNothingIsDone) {
 // A pass of "recpar" keeps only changes that lower the error, and its file is the whole table,
 // which the engine loads again.
 TEST_F(Tools, RecparWritesEachWholePassAndStopsOnStop) {
-  writeFile("punt5.txt", std::string(START_FEN) + "\n0.2\n4k3/8/8/8/8/8/PPPP4/4K3 w - - 0 1\n3.1\n" +
-                             "4k3/pp6/8/8/8/8/8/4K3 b - - 0 1\n1.4\n4k3/8/8/8/8/8/8/R3K3 w - - 0 1\n5.0\n");
+  writeFile("punt5.txt",
+            std::string(START_FEN) + "\n0.2\n4k3/8/8/8/8/8/PPPP4/4K3 w - - 0 1\n3.1\n" +
+                "4k3/pp6/8/8/8/8/8/4K3 b - - 0 1\n1.4\n4k3/8/8/8/8/8/8/R3K3 w - - 0 1\n5.0\n");
   auto engine = startEngine();
   ASSERT_TRUE(engine->send("recpar"));
   Lines lines = readUntilMatch(*engine, "dif: [0-9.]+  3");
@@ -81,7 +86,8 @@ TEST_F(Tools, RecparWritesEachWholePassAndStopsOnStop) {
   }
   ASSERT_GE(pass, 3);
   EXPECT_FALSE(fileExists("valorsx12.txt" + std::to_string(pass)));
-  for (const std::string& file : {std::string("valorsx12.txt1"), "valorsx12.txt" + std::to_string(pass - 1)}) {
+  for (const std::string& file :
+       {std::string("valorsx12.txt1"), "valorsx12.txt" + std::to_string(pass - 1)}) {
     EXPECT_EQ(splitLines(readFile(file)).size(), size_t(EVAL_PARAM_COUNT)) << file;
     std::string why;
     EXPECT_TRUE(TryLoadEvalParamFile(file.c_str(), &why)) << why;
@@ -96,8 +102,10 @@ TEST_F(Tools, RecparWritesEachWholePassAndStopsOnStop) {
 // N" exits with N) and keeps a copy of the table it was given.
 TEST_F(Tools, MilloraKeepsOnlyBetterMatchesAndWritesThemAtOnce) {
   writeFile("millora.sh",
-            "#!/bin/sh\nn=$(($(cat calls 2>/dev/null || echo 0) + 1))\necho $n > calls\ncp \"$1\" seen$n\n"
-            "line=$(sed -n \"${n}p\" scores)\necho chatter\ncase \"$line\" in fail*) exit ${line#fail } ;; esac\n"
+            "#!/bin/sh\nn=$(($(cat calls 2>/dev/null || echo 0) + 1))\necho $n > calls\ncp \"$1\" "
+            "seen$n\n"
+            "line=$(sed -n \"${n}p\" scores)\necho chatter\ncase \"$line\" in fail*) exit "
+            "${line#fail } ;; esac\n"
             "echo \"$line\"\n");
   chmod("millora.sh", 0755);
   writeFile("scores", "0.6\nfail 3\n0.5\n");  // entry 0: +1 kept; entry 1: both ways worse
@@ -122,8 +130,10 @@ TEST_F(Tools, TestSuitesCountAnswerIsreadyAndStopOrQuit) {
   Lines run = readUntilMatch(*engine, "numfallats.*");
   ASSERT_EQ(run.size(), 5u);
   EXPECT_EQ(Lines(run.begin(), run.begin() + 3),
-            (Lines{std::string(MATE_IN_ONE) + " 0", std::string(HANGING_QUEEN) + " 1", std::string(START_FEN) + " 2"}));
-  EXPECT_TRUE(std::regex_match(run[3], std::regex("numtrobats: 2  sumaordretrobat: 1  numnodestrobat: [1-9][0-9]*")));
+            (Lines{std::string(MATE_IN_ONE) + " 0", std::string(HANGING_QUEEN) + " 1",
+                   std::string(START_FEN) + " 2"}));
+  EXPECT_TRUE(std::regex_match(
+      run[3], std::regex("numtrobats: 2  sumaordretrobat: 1  numnodestrobat: [1-9][0-9]*")));
   EXPECT_TRUE(std::regex_match(run[4], std::regex("numfallats: 1  numnodesnotrobat: [1-9][0-9]*")));
   std::string file;
   for (int i = 0; i < 8; ++i) file += std::string(KIWIPETE) + "\ne2a6\n";
@@ -149,16 +159,19 @@ TEST_F(Tools, TestSuitesCountAnswerIsreadyAndStopOrQuit) {
   const Lines sets = splitLines(readFile("valprov63movpas.txt"));
   ASSERT_GE(sets.size(), 2u);
   for (const std::string& set : sets)
-    EXPECT_TRUE(std::regex_match(set, std::regex("(-?[0-9]+;){457}(1;0;[0-9]+;0;0|passat)"))) << set;
+    EXPECT_TRUE(std::regex_match(set, std::regex("(-?[0-9]+;){457}(1;0;[0-9]+;0;0|passat)")))
+        << set;
   const Lines seeds = splitLines(readFile("randseed2.txt"));
   ASSERT_GE(seeds.size(), 2u);
-  for (const std::string& seed : seeds) EXPECT_TRUE(std::regex_match(seed, std::regex("[0-9]+;0;[1-9][0-9]*"))) << seed;
+  for (const std::string& seed : seeds)
+    EXPECT_TRUE(std::regex_match(seed, std::regex("[0-9]+;0;[1-9][0-9]*"))) << seed;
 }
 
 TEST_F(Tools, CalcvarAppendsEquallyGoodMovesInTheTestFormat) {
   // Lines 1, 12, 23, ... are used: a lopsided position, one with a single reply, a drawn ending.
   std::string source = "4k3/8/8/8/8/8/8/QQ2K3 w - - 0 1\n" + std::string(10, '\n');
-  source += "4R2k/6pp/8/8/8/b7/8/6K1 b - - 0 1\n" + std::string(10, '\n') + "k7/8/K7/P7/8/8/8/8 w - - 0 1\n";
+  source += "4R2k/6pp/8/8/8/b7/8/6K1 b - - 0 1\n" + std::string(10, '\n') +
+            "k7/8/K7/P7/8/8/8/8 w - - 0 1\n";
   writeFile("punt5.pgn", source);
   auto engine = startEngine();
   ASSERT_TRUE(engine->send("calcvar"));
@@ -167,7 +180,8 @@ TEST_F(Tools, CalcvarAppendsEquallyGoodMovesInTheTestFormat) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ASSERT_TRUE(engine->send("quit"));
   EXPECT_EQ(engine->waitForExit(), 0);
-  EXPECT_EQ(splitLines(readFile("calcvar.txt")), (Lines{"k7/8/K7/P7/8/8/8/8 w - - 0 1", "a6b6;a6b5;"}));
+  EXPECT_EQ(splitLines(readFile("calcvar.txt")),
+            (Lines{"k7/8/K7/P7/8/8/8/8 w - - 0 1", "a6b6;a6b5;"}));
 }
 
 }  // namespace

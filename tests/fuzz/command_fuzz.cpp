@@ -107,7 +107,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   initConsoleInput();
   createTimerThread();
   initEngineData();
-  toolLimits = {2, 2, 2, 1, 1, 2};  // depths of the test runs and calcvar; one pass over two entries
+  toolLimits = {2, 2, 2,
+                1, 1, 2};  // depths of the test runs and calcvar; one pass over two entries
   return 0;
 }
 
