@@ -157,6 +157,11 @@ bool setPosition(Board& board, PlyState& state, const char* fen, std::string* er
   for (int sq = 0; sq < 64; ++sq)
     if (b.squares[sq] != EMPTY && ++perCode[b.squares[sq]] > LIST_CAPACITY)
       return fail(error, "more pieces of one kind than the engine can hold");
+  // Every pawn may still promote to any kind, and no list may then overflow.
+  for (int side = WHITE; side <= BLACK; ++side)
+    for (uint8_t kind = KNIGHT; kind <= QUEEN; ++kind)
+      if (perCode[codeFor(side, kind)] + perCode[codeFor(side, PAWN)] > LIST_CAPACITY)
+        return fail(error, "more pieces of one kind than promotions would leave room for");
 
   // Side to move, castling, en passant, halfmove clock. Missing fields take "w", "-", "-", 0.
   const std::string side = fieldCount > 1 ? fields[1] : "w";

@@ -43,12 +43,6 @@ uint64_t leadingNumber(const char* text, uint64_t limit) {
   return value;
 }
 
-bool isSquareText(const char* text) {
-  return text[0] >= 'a' && text[0] <= 'h' && text[1] >= '1' && text[1] <= '8';
-}
-
-int squareOf(const char* text) { return (text[1] - '1') * 8 + (text[0] - 'a'); }
-
 // "setoption name <name> [value <value>]": the name is every word up to the word "value" (in any
 // letter case), so names of several words work; both come back with single blanks between words.
 bool readOption(const char* line, std::string& name, std::string& value) {
@@ -124,25 +118,25 @@ void commandSetOption(const char* line) {
 }
 
 void commandSee(const char* line) {
-  // "SEE e2e4": the move's squares follow the word and one blank.
-  if (std::strlen(line) < 8 || !isSquareText(line + 4) || !isSquareText(line + 6)) return;
-  char promotion = line[8];
-  if (promotion == 'b' || promotion == 'n' || promotion == 'q' || promotion == 'r') {
-    emitLine("%i\n", 0);
+  // "SEE e2e4": the word after the command is checked like any typed move. The exchange
+  // evaluator trusts the move it is given, so a move that is not legal here (a piece that is not
+  // there, a pawn moving sideways) must never reach it.
+  const char* word = line + 3;
+  while (*word == ' ') ++word;
+  size_t length = std::strcspn(word, " \t");
+  char text[6] = {};
+  if ((length == 4 || length == 5) && (length == 4 || std::strchr("qrnb", word[4])))
+    std::memcpy(text, word, length);
+  Board board = gameBoards[currentPly];
+  PlyState state = gameStates[currentPly];
+  Move move = findLegalMove(board, state, text);
+  if (isNoMove(move)) {
+    emitLine("info string SEE: \"%.*s\" is not a legal move in this position\n",
+             int(std::min<size_t>(length, 40)), word);
     return;
   }
-  const Board& board = gameBoards[currentPly];
-  const PlyState& state = gameStates[currentPly];
-  Move move = {uint8_t(squareOf(line + 4)), uint8_t(squareOf(line + 6)), EMPTY, MOVE_NORMAL};
-  move.captured = board.squares[move.to];
-  // Only a piece of the side to move can start an exchange, and not onto its own piece.
-  uint8_t mover = board.squares[move.from];
-  if (mover == EMPTY || sideOfCode(mover) != state.side ||
-      (move.captured != EMPTY && sideOfCode(move.captured) == state.side)) {
-    emitLine("%i\n", 0);
-    return;
-  }
-  emitLine("%i\n", staticExchange(board, state, move));
+  // A promotion is not an exchange the evaluator measures.
+  emitLine("%i\n", isPromotionKind(move.kind) ? 0 : staticExchange(board, state, move));
 }
 
 void answerGo() {

@@ -198,7 +198,6 @@ int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
   Board& child = t.boards[1];
   PlyState& childState = t.states[1];
   MoveList& rootMoves = t.rootMoves;
-  const bool isMain = t.index == 0;
   // Later MultiPV lines keep the list and report nothing of their own.
   const bool firstLine = t.multiPvDone == 0;
   const bool printsBest = reportsInfo(t) && t.request->multiPv <= 1;
@@ -260,7 +259,7 @@ int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
     if (isNoMove(t.rootBestMove)) t.rootBestMove = move;
 
     // Step 4.3. Park the currmove line.
-    if (isMain) parkCurrmove(depth, move, currmoveNumber);
+    if (reportsInfo(t)) parkCurrmove(depth, move, currmoveNumber);
     ++currmoveNumber;
 
     // Step 4.4 and 4.5. Make and score the move.

@@ -7,10 +7,10 @@
 #include <set>
 
 #include "board/castling.h"
+#include "board/makemove.h"
 #include "board/perft.h"
-#include "search/counters.h"
 #include "tests/engine_process.h"
-#include "tests/test_support.h"
+#include "tests/support.h"
 
 namespace {
 
@@ -22,12 +22,10 @@ struct Chess960Mode {
 
 // The castling moves among the legal moves, in coordinate text.
 std::set<std::string> castlingMoves(const std::string& fen) {
-  Board board;
-  PlyState state;
-  EXPECT_TRUE(setTestPosition(board, state, fen)) << fen;
+  Position p(fen);
   MoveList list;
   std::set<std::string> texts;
-  for (int i = 0, n = legalMoves(board, state, list); i < n; ++i)
+  for (int i = 0, n = legalMoves(p.board, p.state, list); i < n; ++i)
     if (isCastlingKind(list.moves[i].kind)) texts.insert(moveText(list.moves[i]));
   return texts;
 }
@@ -61,9 +59,8 @@ TEST(Chess960Fen, CastlingFieldsShredderAndXFen) {
   };
   for (const Case& c : cases) {
     Chess960Mode mode(c.chess960);
-    Board board;
-    PlyState state;
-    ASSERT_TRUE(setTestPosition(board, state, c.fen)) << c.fen;
+    Position p(c.fen);
+    const Board& board = p.board;
     EXPECT_EQ(castlingFieldText(board), c.field) << c.fen;
     for (int right = 0; right < 4; ++right) {
       EXPECT_EQ(board.castling[right], c.rooks[right] != none) << c.fen << " right " << right;
@@ -111,14 +108,8 @@ TEST(Chess960Perft, SampleOfThePublishedPositions) {
       ++records;
     }
     if (line.compare(0, 8, "perft 3 ") != 0 || records % 8 != 1) continue;
-    static Board board;
-    static PlyState state;
-    ASSERT_TRUE(setTestPosition(board, state, fen)) << fen;
-    iterationDepth = 3;
-    nodeCount = 0;
-    clearKillersAndHistory();
-    perft(board, state, 1);
-    EXPECT_EQ(nodeCount, std::stoll(line.substr(8))) << fen;
+    Position p(fen);
+    EXPECT_EQ(perft(p.board, p.state, 3), std::stoll(line.substr(8))) << fen;
     ++checked;
   }
   EXPECT_EQ(records, 960) << "the Chess960 perft file was not found or changed";
@@ -156,7 +147,7 @@ TEST(Chess960Protocol, CastlingTextInAndOut) {
   std::string best = "<none>";
   while (auto line = engine->readLine(60000)) {
     if (startsWith(*line, "bestmove ")) {
-      best = words(*line)[1];
+      best = line->substr(9, line->find(' ', 9) - 9);
       break;
     }
   }

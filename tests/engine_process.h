@@ -1,7 +1,6 @@
-// Drives a real engine process through pipes, as a chess interface would: write command lines,
-// read answer lines with a time limit, close the input, wait for the exit code. Every wait is
-// bounded, and the destructor kills a child that is still running, so a hung engine fails a test
-// instead of hanging the suite.
+// Drives the real engine through pipes, as a chess interface does: write lines, read answer lines
+// with a time limit, close the input, wait for the exit code. Every wait is bounded and the
+// destructor kills a child still running, so a hung engine fails a test instead of the suite.
 #pragma once
 
 #include <fcntl.h>
@@ -22,38 +21,36 @@
 #include <thread>
 #include <vector>
 
-#ifndef CORVANEL_ENGINE_PATH
-#define CORVANEL_ENGINE_PATH "corvanel-x64-popcnt"
-#endif
-
 extern char** environ;
+
+using Lines = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+inline long long msSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+inline bool startsWith(const std::string& s, const std::string& prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
+inline bool isInfoString(const std::string& line) { return startsWith(line, "info string "); }
 
 class EngineProcess {
  public:
-  // Sanitizer builds are much slower; the default time limits leave room for them.
-  static constexpr int DEFAULT_TIMEOUT_MS = 20000;
+  static constexpr int TIMEOUT_MS = 20000;  // room for the sanitizer builds
 
-  explicit EngineProcess(const std::vector<std::string>& args = {},
-                         const std::string& path = CORVANEL_ENGINE_PATH) {
-    // Writing to an engine that has died must fail with EPIPE, not kill the test program.
-    signal(SIGPIPE, SIG_IGN);
+  explicit EngineProcess(const std::vector<std::string>& args = {}) {
+    signal(SIGPIPE, SIG_IGN);  // writing to a dead engine fails with EPIPE instead
     int toChild[2], fromChild[2];
-    if (pipe2(toChild, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    if (pipe2(fromChild, O_CLOEXEC) != 0) {
-      close(toChild[0]);
-      close(toChild[1]);
+    if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0)
       throw std::runtime_error("pipe failed");
-    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
-
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(path.c_str()));
+    std::vector<char*> argv = {const_cast<char*>(CORVANEL_ENGINE_PATH)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    int failed = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv.data(), environ);
+    int failed = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(toChild[0]);
     close(fromChild[1]);
@@ -61,59 +58,45 @@ class EngineProcess {
     output_ = fromChild[0];
     if (failed != 0) {
       pid_ = -1;
-      closeFds();
-      throw std::runtime_error("cannot start " + path);
+      closeInput();
+      closeOutput();
+      throw std::runtime_error("cannot start the engine");
     }
-    // Writes must never block: a large write is interleaved with reading the engine's output,
-    // so neither side can stall on a full pipe.
+    // Writes never block: a long write goes on reading the engine's output meanwhile.
     fcntl(input_, F_SETFL, fcntl(input_, F_GETFL) | O_NONBLOCK);
   }
-
   EngineProcess(const EngineProcess&) = delete;
   EngineProcess& operator=(const EngineProcess&) = delete;
-
   ~EngineProcess() {
-    closeFds();
+    closeInput();
+    closeOutput();
     if (pid_ > 0 && !exitStatus_) {
       kill(pid_, SIGKILL);
-      int status = 0;
-      while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-      }
+      waitpid(pid_, nullptr, 0);
     }
   }
 
-  // Writes `text` as it stands (no newline added). False if the engine stopped reading or the
-  // time ran out.
-  bool writeRaw(const std::string& text, int timeoutMs = DEFAULT_TIMEOUT_MS) {
-    if (input_ < 0) return false;
+  // Writes the text as it stands; false when the engine stopped reading or the time ran out.
+  bool writeRaw(const std::string& text, int timeoutMs = TIMEOUT_MS) {
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    size_t done = 0;
-    while (done < text.size()) {
-      ssize_t n = write(input_, text.data() + done, text.size() - done);
+    for (size_t done = 0; done < text.size();) {
+      ssize_t n = input_ < 0 ? -1 : write(input_, text.data() + done, text.size() - done);
       if (n > 0) {
         done += size_t(n);
-        continue;
-      }
-      if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-      int left = msLeft(deadline);
-      if (left <= 0) return false;
-      pollfd fds[2] = {{input_, POLLOUT, 0}, {output_, POLLIN, 0}};
-      if (poll(fds, output_ >= 0 ? 2 : 1, std::min(left, 100)) < 0 && errno != EINTR) return false;
-      if (output_ >= 0 && (fds[1].revents & (POLLIN | POLLHUP)) && !readAvailable()) {
-        close(output_);
-        output_ = -1;
+      } else if (input_ < 0 || (errno != EAGAIN && errno != EINTR) || Clock::now() > deadline) {
+        return false;
+      } else {
+        pollfd fds[2] = {{input_, POLLOUT, 0}, {output_, POLLIN, 0}};
+        if (poll(fds, output_ >= 0 ? 2 : 1, 100) > 0 && (fds[1].revents & (POLLIN | POLLHUP)))
+          fill();
       }
     }
     return true;
   }
+  bool send(const std::string& line) { return writeRaw(line + "\n"); }
 
-  bool send(const std::string& line, int timeoutMs = DEFAULT_TIMEOUT_MS) {
-    return writeRaw(line + "\n", timeoutMs);
-  }
-
-  // The next whole output line without its newline, or nothing when the time runs out or the
-  // engine's output has ended.
-  std::optional<std::string> readLine(int timeoutMs = DEFAULT_TIMEOUT_MS) {
+  // The next output line without its newline; nothing when the time runs out or output ended.
+  std::optional<std::string> readLine(int timeoutMs = TIMEOUT_MS) {
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
       size_t newline = buffer_.find('\n');
@@ -122,135 +105,113 @@ class EngineProcess {
         buffer_.erase(0, newline + 1);
         return line;
       }
-      if (output_ < 0) return std::nullopt;
-      int left = msLeft(deadline);
-      if (left <= 0) return std::nullopt;
+      int left = int(
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+      if (output_ < 0 || left <= 0) return std::nullopt;
       pollfd fd = {output_, POLLIN, 0};
-      int ready = poll(&fd, 1, left);
-      if (ready < 0 && errno != EINTR) return std::nullopt;
-      if (ready > 0 && !readAvailable()) {
-        close(output_);
-        output_ = -1;
-      }
+      if (poll(&fd, 1, left) > 0) fill();
     }
   }
 
-  // Lines up to and including the first that equals `last`; empty when it never comes.
-  std::vector<std::string> readUntil(const std::string& last, int timeoutMs = DEFAULT_TIMEOUT_MS) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::vector<std::string> lines;
-    while (auto line = readLine(std::max(msLeft(deadline), 0))) {
+  // Lines up to and including the first equal to `last`; empty when it never comes.
+  Lines readUntil(const std::string& last, int timeoutMs = TIMEOUT_MS) {
+    Clock::time_point start = Clock::now();
+    Lines lines;
+    while (auto line = readLine(std::max(0, timeoutMs - int(msSince(start))))) {
       lines.push_back(*line);
       if (*line == last) return lines;
     }
     return {};
   }
 
-  // Sends the line and returns its answer lines: everything the engine printed before it answered
-  // a following "isready". Commands that print nothing give an empty list.
-  std::vector<std::string> command(const std::string& line, int timeoutMs = DEFAULT_TIMEOUT_MS) {
-    if (!send(line, timeoutMs) || !send("isready", timeoutMs)) return {"<write failed>"};
-    std::vector<std::string> lines = readUntil("readyok", timeoutMs);
+  // Everything printed before the answer to an "isready" sent now.
+  Lines drain(int timeoutMs = TIMEOUT_MS) {
+    if (!send("isready")) return {"<write failed>"};
+    Lines lines = readUntil("readyok", timeoutMs);
     if (lines.empty()) return {"<no readyok>"};
     lines.pop_back();
     return lines;
   }
+  // Sends the line and returns its answer: what came before the answer to a following "isready".
+  Lines command(const std::string& line, int timeoutMs = TIMEOUT_MS) {
+    return send(line) ? drain(timeoutMs) : Lines{"<write failed>"};
+  }
 
-  // Closes the engine's standard input, as an interface does when it goes away.
   void closeInput() {
     if (input_ >= 0) close(input_);
     input_ = -1;
   }
-
-  // Stops reading the engine's output, as an interface that goes away abruptly does.
   void closeOutput() {
     if (output_ >= 0) close(output_);
     output_ = -1;
   }
 
-  // The exit code, or nothing if the engine is still running when the time runs out (or was
-  // ended by a signal: then -signal number).
-  std::optional<int> waitForExit(int timeoutMs = DEFAULT_TIMEOUT_MS) {
-    if (exitStatus_) return exitStatus_;
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
+  // The exit code (-signal when killed), or nothing while it still runs when the time is up.
+  std::optional<int> waitForExit(int timeoutMs = TIMEOUT_MS) {
+    Clock::time_point start = Clock::now();
+    while (pid_ > 0 && !exitStatus_ && msSince(start) < timeoutMs) {
       int status = 0;
-      pid_t done = waitpid(pid_, &status, WNOHANG);
-      if (done == pid_) {
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
         exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-        return exitStatus_;
-      }
-      if (done < 0 && errno != EINTR) return std::nullopt;
-      if (msLeft(deadline) <= 0) return std::nullopt;
-      // Keep draining the output so an engine blocked on a full pipe can still finish.
-      if (output_ >= 0) {
+      } else if (output_ >= 0) {  // keep draining, so a blocked writer can finish
         pollfd fd = {output_, POLLIN, 0};
-        if (poll(&fd, 1, 5) > 0 && !readAvailable()) {
-          close(output_);
-          output_ = -1;
-        }
+        if (poll(&fd, 1, 5) > 0) fill();
       } else {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
       }
     }
+    return exitStatus_;
   }
-
-  // Output read but not yet returned as lines (for checking that nothing else was printed).
-  const std::string& unreadOutput() const { return buffer_; }
 
  private:
-  using Clock = std::chrono::steady_clock;
-
-  static int msLeft(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return int(std::max<long long>(left.count(), 0));
-  }
-
-  // Moves waiting output into the buffer; false at the end of the output.
-  bool readAvailable() {
+  void fill() {
     char chunk[65536];
-    ssize_t n = read(output_, chunk, sizeof chunk);
-    while (n < 0 && errno == EINTR) n = read(output_, chunk, sizeof chunk);
-    if (n <= 0) return false;
-    buffer_.append(chunk, size_t(n));
-    return true;
-  }
-
-  void closeFds() {
-    if (input_ >= 0) close(input_);
-    if (output_ >= 0) close(output_);
-    input_ = output_ = -1;
+    ssize_t n;
+    while ((n = read(output_, chunk, sizeof chunk)) < 0 && errno == EINTR) {
+    }
+    if (n > 0)
+      buffer_.append(chunk, size_t(n));
+    else
+      closeOutput();
   }
 
   pid_t pid_ = -1;
-  int input_ = -1;
-  int output_ = -1;
+  int input_ = -1, output_ = -1;
   std::string buffer_;
   std::optional<int> exitStatus_;
 };
 
-using Lines = std::vector<std::string>;
-
-inline bool startsWith(const std::string& s, const std::string& prefix) {
-  return s.compare(0, prefix.size(), prefix) == 0;
-}
-
-inline bool isInfoString(const std::string& line) { return startsWith(line, "info string "); }
-
-inline std::vector<std::string> words(const std::string& line) {
-  std::vector<std::string> out;
-  size_t at = 0;
-  while ((at = line.find_first_not_of(' ', at)) != std::string::npos) {
-    size_t end = std::min(line.find(' ', at), line.size());
-    out.push_back(line.substr(at, end - at));
-    at = end;
-  }
-  return out;
-}
-
-// A started engine whose banner has been read and checked.
-inline std::unique_ptr<EngineProcess> startEngine(const std::vector<std::string>& args = {}) {
+// A started engine whose banner has been checked and which has answered "isready", as an
+// interface waits for before its first order (the tables are built after the banner).
+inline std::unique_ptr<EngineProcess> startEngine(const std::vector<std::string>& args = {},
+                                                  bool ready = true) {
   auto engine = std::make_unique<EngineProcess>(args);
   EXPECT_EQ(engine->readLine().value_or("<nothing>"), "Corvanel 0.64 by Ferrolan");
+  EXPECT_EQ(ready ? engine->drain() : Lines{}, Lines{});
   return engine;
+}
+
+// The answer to one "go": what was printed up to the bestmove line and when that line came.
+struct Answer {
+  Lines lines;
+  std::string bestmove;  // "" when none came
+  long long ms = -1;     // from `start` to reading the bestmove line
+};
+inline Answer readAnswer(EngineProcess& engine, Clock::time_point start, int timeoutMs) {
+  Answer answer;
+  while (auto line = engine.readLine(std::max(0, timeoutMs - int(msSince(start))))) {
+    answer.lines.push_back(*line);
+    if (startsWith(*line, "bestmove")) {
+      answer.ms = msSince(start);
+      answer.bestmove = line->substr(9, line->find(' ', 9) - 9);
+      break;
+    }
+  }
+  return answer;
+}
+// Sends the line and reads its answer; the clock starts just before the line is written.
+inline Answer goAndWait(EngineProcess& engine, const std::string& go, int timeoutMs = 60000) {
+  Clock::time_point start = Clock::now();
+  EXPECT_TRUE(engine.send(go));
+  return readAnswer(engine, start, timeoutMs);
 }

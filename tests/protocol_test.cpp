@@ -1,251 +1,222 @@
-// The engine as an interface sees it: the real binary driven through pipes, with the exact text
-// of its answers checked.
+// The engine as an interface sees it: the real program driven through pipes, the exact text of
+// its answers, long and broken input, the form of the search's output, and the bench signature
+// written in the README.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <tuple>
-#include <vector>
+#include <cstring>
+#include <fstream>
+#include <regex>
 
 #include "tests/engine_process.h"
+#include "tests/support.h"
 
 namespace {
 
-const char* const KIWIPETE = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
-
 const Lines START_BOARD = {"tcadract", "pppppppp", "________", "________",
                            "________", "________", "PPPPPPPP", "TCADRACT"};
+const Lines AFTER_E4_E5 = {"tcadract", "pppp_ppp", "________", "____p___",
+                           "____P___", "________", "PPPP_PPP", "TCADRACT"};
 
-// "isready" is answered at once, and nothing else was waiting before the answer.
-bool answersReady(EngineProcess& engine) {
-  return engine.send("isready") && engine.readLine() == std::optional<std::string>("readyok");
+Lines withBoard(Lines first, const Lines& board) {
+  first.insert(first.end(), board.begin(), board.end());
+  return first;
 }
 
-// "e2e4 20" or "a7a8q 1": a move in coordinate text, a blank, a count. Gives the count or -1.
-long long divideLineCount(const std::string& line) {
-  size_t blank = line.find(' ');
-  if (blank != 4 && blank != 5) return -1;
-  for (size_t i = 0; i < 4; i += 2) {
-    if (line[i] < 'a' || line[i] > 'h' || line[i + 1] < '1' || line[i + 1] > '8') return -1;
-  }
-  if (blank == 5 && std::string("qrnb").find(line[4]) == std::string::npos) return -1;
-  std::string digits = line.substr(blank + 1);
-  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return -1;
-  return std::stoll(digits);
-}
+// Each line is sent and followed by "isready"; what the engine printed before "readyok" must be
+// exactly the listed lines. One engine plays the whole table, each row going on from the last.
+struct Exchange {
+  std::string send;
+  Lines answer;
+};
 
-// One rank of "evalpeces": eight cells of five characters and a bar, each blank or a number
-// right-aligned.
-bool isPieceSquareRow(const std::string& line) {
-  if (line.size() != 48) return false;
-  for (size_t cell = 0; cell < 48; cell += 6) {
-    std::string text = line.substr(cell, 5);
-    if (line[cell + 5] != '|') return false;
-    size_t start = text.find_first_not_of(' ');
-    if (start == std::string::npos) continue;
-    if (text[start] == '-') ++start;
-    if (start >= 5 || text.find_first_not_of("0123456789", start) != std::string::npos) return false;
-  }
-  return true;
-}
-
-long long perftOf(EngineProcess& engine, const std::string& command) {
-  Lines lines = engine.command(command);
-  if (lines.size() != 1) return -1;
-  return std::stoll(lines[0]);
-}
-
-// ---- Start-up and shutdown ----
-
-TEST(ProtocolStartUp, QuitOrEndOfInputEndsWithCodeZeroAndNothingRunsAfterQuit) {
+void expectDialogue(const std::vector<Exchange>& rows) {
   auto engine = startEngine();
+  for (const Exchange& row : rows) EXPECT_EQ(engine->command(row.send), row.answer) << row.send;
+}
+
+TEST(ProtocolText, IdentificationOptionsAndCommandWords) {
+  expectDialogue({
+      {"uci",
+       {"id name Corvanel 0.64", "id author Ferrolan",
+        "option name Ponder type check default false",
+        "option name Hash type spin default 128 min 1 max 16384",
+        "option name Clear Hash type button",
+        "option name Move Overhead type spin default 100 min 0 max 5000",
+        "option name Threads type spin default 1 min 1 max 256",
+        "option name MultiPV type spin default 1 min 1 max 256",
+        "option name UCI_Chess960 type check default false", "uciok"}},
+      // Command words match exactly; anything else is ignored without a word.
+      {"uci ", {}},
+      {"isready ", {}},
+      {"taulell ", {}},
+      {"debug on", {}},
+      {"no such command", {}},
+      {"", {}},
+      {"22", {}},
+      {"ucinewgame", {}},
+      {"stop", {}},
+      {"ponderhit", {}},
+      {"taulell", START_BOARD},
+      {"setoption name Hash value 100", {"Not power of two"}},
+      {"setoption name hash value 16", {}},
+      {"setoption name Clear Hash", {}},
+      {"setoption name Ponder value true", {}},
+      {"setoption name Threads value 1", {}},
+      {"setoption name Move Overhead value none", {}},
+      {"setoption name Hash value 131072",
+       {"info string Error en assignar 131072 MB per la hash; es mante la de 16 MB"}},
+  });
+}
+
+TEST(ProtocolText, PositionsAndMoveLists) {
+  expectDialogue({
+      {"position startpos moves e2e4 e7e5\ntaulell", AFTER_E4_E5},
+      {"position startpos moves e2e4 a7a6 e4e5 d7d5 e5d6\ntaulell",
+       {"tcadract", "_pp_pppp", "p__P____", "________", "________", "________", "PPPP_PPP",
+        "TCADRACT"}},
+      {"position fen r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1 moves e1g1 e8c8\ntaulell",
+       {"__rt___t", "________", "________", "________", "________", "________", "________",
+        "T____TR_"}},
+      {"position fen 8/P6k/8/8/8/8/8/K7 w - - 0 1 moves a7a8n\ntaulell",
+       {"C_______", "_______r", "________", "________", "________", "________", "________",
+        "R_______"}},
+      {"position startpos moves e2e4\r\ntaulell\r",  // CR LF line ends
+       {"tcadract", "pppppppp", "________", "________", "____P___", "________", "PPPP_PPP",
+        "TCADRACT"}},
+      // The first bad move ends the list with one line; the moves before it stand.
+      {"position startpos moves e2e4 e7e5 e1e3 g1f3\ntaulell",
+       withBoard({"info string illegal move e1e3: the moves from it on are ignored"}, AFTER_E4_E5)},
+      {"position startpos moves e2e5",
+       {"info string illegal move e2e5: the moves from it on are ignored"}},
+      {"position fen 8/P6k/8/8/8/8/8/K7 w - - 0 1 moves a7a8",
+       {"info string illegal move a7a8: the moves from it on are ignored"}},
+      {"position startpos moves e2e4 junk",
+       {"info string malformed move \"junk\": the moves from it on are ignored"}},
+      // A refused FEN keeps the whole previous game, move list and all.
+      {"position startpos moves e2e4 e7e5", {}},
+      {"position fen xyz moves e7e5\ntaulell",
+       withBoard(
+           {"info string position refused (bad character in the piece placement); the previous "
+            "position stays"},
+           AFTER_E4_E5)},
+      {"pf 8/8/8/8/8/8/8/8 w - - 0 1",
+       {"info string position refused (each side needs exactly one king); the previous position "
+        "stays"}},
+      {"pf 8/8/8/8/8/8/8/K6k w - - 0 1\ntaulell",
+       {"________", "________", "________", "________", "________", "________", "________",
+        "R______r"}},
+  });
+}
+
+TEST(ProtocolText, CountingExchangesAndEmptyRoots) {
+  expectDialogue({
+      // perft counts the set-up position, not the moves after it; odd depths count as 1.
+      {"position startpos moves f2f3 e7e5 g2g4 d8h4\nperft 1", {"20"}},
+      {"perft 0", {"20"}},
+      {"perft abc", {"20"}},
+      {"perft -3", {"20"}},
+      {"pf 4k3/8/8/8/8/8/8/4K2R w K - 0 1\nperft 1", {"15"}},
+      {"position fen 8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1\nperft 4", {"43238"}},
+      {"perft 128", {"info string perft depth too deep (at most 127)"}},
+      {"perft 99999999999999999999999", {"info string perft depth too deep (at most 127)"}},
+      {"divide 200", {"info string divide depth too deep (at most 127)"}},
+      {"position fen 4k3/8/4p3/3p4/8/8/8/3RK3 w - - 0 1\nSEE d1d5", {"-387"}},
+      {"SEE d1d4", {"0"}},
+      {"SEE e1e3", {"info string SEE: \"e1e3\" is not a legal move in this position"}},
+      {"SEE z9", {"info string SEE: \"z9\" is not a legal move in this position"}},
+      {"position fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1\nSEE a7a8q", {"0"}},
+      {"SEE a7a8", {"info string SEE: \"a7a8\" is not a legal move in this position"}},
+      {"position startpos\nSEE h2f5",
+       {"info string SEE: \"h2f5\" is not a legal move in this position"}},
+      // Stalemate and checkmate at the root: the reason, then the null move.
+      {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo depth 6",
+       {"info depth 0 score cp 0", "bestmove 0000"}},
+      {"position startpos moves f2f3 e7e5 g2g4 d8h4\ngo depth 6",
+       {"info depth 0 score mate 0", "bestmove 0000"}},
+  });
+}
+
+TEST(ProtocolText, DivideEvalAndPieceSquareTables) {
+  auto engine = startEngine();
+  Lines lines = engine->command("position startpos moves e2e4\ndivide 2");
+  ASSERT_EQ(lines.size(), 21u);
+  long long sum = 0;
+  const std::regex moveCount("[a-h][1-8][a-h][1-8][qrnb]? ([0-9]+)");
+  for (size_t i = 0; i + 1 < lines.size(); ++i) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(lines[i], m, moveCount)) << lines[i];
+    sum += std::stoll(m[1]);
+  }
+  EXPECT_EQ(sum, 8902);
+  EXPECT_EQ(lines.back(), "Total 8902");
+  // "go perft" counts the position after the move list, in Stockfish's form.
+  lines = engine->command("go perft 2");
+  ASSERT_EQ(lines.size(), 23u);
+  const std::regex perMove("[a-h][1-8][a-h][1-8][qrnb]?: ([0-9]+)");
+  sum = 0;
+  for (size_t i = 0; i < 20; ++i) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(lines[i], m, perMove)) << lines[i];
+    sum += std::stoll(m[1]);
+  }
+  EXPECT_EQ(sum, 600);
+  EXPECT_EQ(Lines(lines.begin() + 20, lines.end()), (Lines{"", "Nodes searched: 600", ""}));
+  EXPECT_TRUE(isInfoString(engine->command("go perft 200").at(0)));
+  EXPECT_EQ(engine->command("taulell")[4], "____P___");  // counting left the game alone
+  for (const char* fen : {"r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 5 4",
+                          "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2"})
+    EXPECT_EQ(engine->command(std::string("position fen ") + fen + "\neval"),
+              Lines{std::to_string(whiteEval(fen))});
+  for (const char* command : {"evalpeces", "evalpecesf"}) {
+    lines = engine->command(command);
+    ASSERT_EQ(lines.size(), 17u);
+    for (size_t i = 0; i < lines.size(); ++i)
+      EXPECT_TRUE(
+          std::regex_match(lines[i], std::regex(i % 2 ? "([ 0-9-]{5}\\|){8}" : "(-{5}\\+){8}")))
+          << command << ": " << lines[i];
+  }
+}
+
+// ---- Start, end and hard input ----
+
+TEST(ProtocolInput, QuitAndTheEndOfInputEndTheEngineWithCodeZero) {
+  auto engine = startEngine({}, false);
   ASSERT_TRUE(engine->writeRaw("quit\nisready\n"));
   EXPECT_EQ(engine->waitForExit(), 0);
-  EXPECT_EQ(engine->readLine(), std::nullopt);
-
-  // The last line counts even without its newline; then end of input ends the engine.
-  engine = startEngine();
+  EXPECT_EQ(engine->readLine(), std::nullopt) << "something ran after quit";
+  // The last line counts without its newline; an interface that stops reading changes nothing.
+  engine = startEngine({}, false);
   ASSERT_TRUE(engine->writeRaw("isready"));
   engine->closeInput();
   EXPECT_EQ(engine->readLine().value_or("<nothing>"), "readyok");
   EXPECT_EQ(engine->waitForExit(), 0);
-}
-
-TEST(ProtocolStartUp, ClosedOutputDoesNotKillTheEngine) {
-  auto engine = startEngine();
+  engine = startEngine({}, false);
   engine->closeOutput();
-  ASSERT_TRUE(engine->send("uci"));
-  ASSERT_TRUE(engine->send("perft 3"));
+  ASSERT_TRUE(engine->send("uci") && engine->send("go depth 3"));
   engine->closeInput();
   EXPECT_EQ(engine->waitForExit(), 0);
 }
 
-TEST(ProtocolStartUp, ParameterFileArgument) {
-  const std::string path = "/nonexistent/corvanel-params.txt";
-  auto engine = startEngine({"-av", path});
+TEST(ProtocolInput, ParameterFileArgument) {
+  auto engine = startEngine({"-av", "/nonexistent/params.txt"}, false);
   EXPECT_EQ(engine->readLine().value_or("<nothing>"),
-            "No es pot obrir fitxer avaluacions " + path);
+            "No es pot obrir fitxer avaluacions /nonexistent/params.txt");
   EXPECT_EQ(engine->waitForExit(), 0);
-
-  engine = startEngine({"-av", path, "extra"});  // a third argument: the option is ignored
-  EXPECT_TRUE(answersReady(*engine));
-
   engine = startEngine({"-av", CORVANEL_SOURCE_DIR "/eval/default_params.txt"});
-  EXPECT_EQ(engine->command("taulell"), START_BOARD);
+  EXPECT_EQ(engine->command("eval"), Lines{std::to_string(whiteEval(START_FEN))});
 }
 
-// ---- UCI basics ----
-
-TEST(ProtocolUci, IdentifiesItselfAndItsOptions) {
+TEST(ProtocolInput, HugeLinesAndVeryLongGames) {
   auto engine = startEngine();
-  ASSERT_TRUE(engine->send("uci"));
-  Lines expected = {"id name Corvanel 0.64",
-                    "id author Ferrolan",
-                    "option name Ponder type check default false",
-                    "option name Hash type spin default 128 min 1 max 16384",
-                    "option name Clear Hash type button",
-                    "option name Move Overhead type spin default 100 min 0 max 5000",
-                    "option name Threads type spin default 1 min 1 max 1",
-                    "option name UCI_Chess960 type check default false",
-                    "uciok"};
-  EXPECT_EQ(engine->readUntil("uciok"), expected);
-  EXPECT_TRUE(answersReady(*engine));
-}
-
-TEST(ProtocolUci, CommandWordsMatchExactly) {
-  auto engine = startEngine();
-  EXPECT_EQ(engine->command("uci "), Lines{});
-  EXPECT_EQ(engine->command("isready "), Lines{});
-  EXPECT_EQ(engine->command("taulell "), Lines{});
-  // Nothing answered out of turn: the next answer is the board.
-  EXPECT_EQ(engine->command("taulell"), START_BOARD);
-  EXPECT_EQ(engine->command("ucinewgame"), Lines{});
-  EXPECT_EQ(engine->command("debug on"), Lines{});
-  EXPECT_EQ(engine->command("no such command"), Lines{});
-  EXPECT_EQ(engine->command(""), Lines{});
-  EXPECT_EQ(engine->command("22"), Lines{});
-}
-
-TEST(ProtocolUci, CarriageReturnLineEndsWork) {
-  auto engine = startEngine();
-  ASSERT_TRUE(engine->writeRaw("uci\r\nposition startpos moves e2e4\r\ntaulell\r\nisready\r\n"));
-  Lines lines = engine->readUntil("readyok");
-  ASSERT_EQ(lines.size(), 18u);
-  EXPECT_EQ(lines[0], "id name Corvanel 0.64");
-  EXPECT_EQ(lines[8], "uciok");
-  EXPECT_EQ(lines[13], "____P___");
-  EXPECT_EQ(lines[15], "PPPP_PPP");
-}
-
-TEST(ProtocolUci, MissingTuningFileIsReported) {
-  auto engine = startEngine();
-  Lines answer = engine->command("juntarfit");
-  ASSERT_EQ(answer.size(), 1u);
-  EXPECT_NE(answer[0].find("valorsx12.txt1"), std::string::npos) << answer[0];
-}
-
-// ---- Input edge cases ----
-
-TEST(ProtocolInput, MegabyteLineIsIgnoredAndTheNextLineWorks) {
-  auto engine = startEngine();
+  // A megabyte of junk is one ignored line; beyond the line limit a line is refused whole.
   ASSERT_TRUE(engine->writeRaw(std::string(1 << 20, 'x') + "\n"));
-  EXPECT_TRUE(answersReady(*engine));
-  EXPECT_EQ(engine->command("taulell"), START_BOARD);
-}
-
-TEST(ProtocolInput, OverlongLineIsRefusedWithoutHarmingTheNextLine) {
-  auto engine = startEngine();
   ASSERT_TRUE(engine->writeRaw("position startpos moves e2e4 " + std::string(17 << 20, 'x') +
                                "\nposition startpos moves d2d4\n"));
   Lines lines = engine->command("taulell");
   ASSERT_EQ(lines.size(), 9u);
   EXPECT_TRUE(isInfoString(lines[0])) << lines[0];
-  EXPECT_EQ(lines[4], "________");
   EXPECT_EQ(lines[5], "___P____");
-}
-
-TEST(ProtocolInput, LongPositionLineIsExecutedWhole) {
-  // About 1 MB of legal moves on one line.
-  std::string line = "position startpos moves";
-  for (int i = 0; i < 50000; ++i) line += " g1f3 g8f6 f3g1 f6g8";
-  line += " e2e4";
-  auto engine = startEngine();
-  Lines lines = engine->command(line + "\ntaulell");
-  ASSERT_EQ(lines.size(), 8u);
-  EXPECT_EQ(lines[4], "____P___");
-}
-
-// ---- Positions and the move list ----
-
-TEST(ProtocolPosition, StartPositionWithMoves) {
-  auto engine = startEngine();
-  EXPECT_EQ(engine->command("taulell"), START_BOARD);
-  EXPECT_EQ(engine->command("position startpos moves e2e4 e7e5"), Lines{});
-  Lines expected = {"tcadract", "pppp_ppp", "________", "____p___",
-                    "____P___", "________", "PPPP_PPP", "TCADRACT"};
-  EXPECT_EQ(engine->command("taulell"), expected);
-  EXPECT_EQ(engine->command("position startpos"), Lines{});
-  EXPECT_EQ(engine->command("taulell"), START_BOARD);
-  EXPECT_EQ(engine->command("pf 8/8/8/8/8/8/8/K6k w - - 0 1"), Lines{});
-  EXPECT_EQ(engine->command("taulell")[7], "R______r");
-}
-
-TEST(ProtocolPosition, SpecialMovesFromTheMoveList) {
-  auto engine = startEngine();
-  engine->command("position startpos moves e2e4 a7a6 e4e5 d7d5 e5d6");
-  Lines enPassant = {"tcadract", "_pp_pppp", "p__P____", "________",
-                     "________", "________", "PPPP_PPP", "TCADRACT"};
-  EXPECT_EQ(engine->command("taulell"), enPassant);
-
-  engine->command("position fen r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1 moves e1g1 e8c8");
-  Lines castled = {"__rt___t", "________", "________", "________",
-                   "________", "________", "________", "T____TR_"};
-  EXPECT_EQ(engine->command("taulell"), castled);
-
-  engine->command("position fen 8/P6k/8/8/8/8/8/K7 w - - 0 1 moves a7a8n");
-  Lines promoted = {"C_______", "_______r", "________", "________",
-                    "________", "________", "________", "R_______"};
-  EXPECT_EQ(engine->command("taulell"), promoted);
-}
-
-TEST(ProtocolPosition, RejectedFenKeepsTheWholeOldGame) {
-  auto engine = startEngine();
-  engine->command("position startpos moves e2e4");
-  Lines before = engine->command("taulell");
-  for (const char* bad : {"position fen rnbqkbnr/pppppppp/8 w KQkq - 0 1 moves e7e5",
-                          "position fen", "position fen xyz moves e7e5",
-                          "pf 8/8/8/8/8/8/8/8 w - - 0 1"}) {
-    Lines answer = engine->command(bad);
-    ASSERT_EQ(answer.size(), 1u) << bad;
-    EXPECT_TRUE(isInfoString(answer[0])) << answer[0];
-    EXPECT_EQ(engine->command("taulell"), before) << bad;
-  }
-  // The game goes on from the kept position.
-  engine->command("position startpos moves e2e4 e7e5");
-  EXPECT_EQ(engine->command("taulell")[3], "____p___");
-}
-
-TEST(ProtocolPosition, IllegalMoveEndsTheListWithOneMessage) {
-  auto engine = startEngine();
-  Lines answer = engine->command("position startpos moves e2e4 e7e5 e1e3 g1f3");
-  ASSERT_EQ(answer.size(), 1u);
-  EXPECT_TRUE(isInfoString(answer[0])) << answer[0];
-  EXPECT_NE(answer[0].find("e1e3"), std::string::npos) << answer[0];
-  Lines expected = {"tcadract", "pppp_ppp", "________", "____p___",
-                    "____P___", "________", "PPPP_PPP", "TCADRACT"};
-  EXPECT_EQ(engine->command("taulell"), expected);
-
-  // A promotion needs its letter; a pawn cannot jump three squares; a word is no move.
-  for (const char* line : {"position fen 8/P6k/8/8/8/8/8/K7 w - - 0 1 moves a7a8",
-                           "position startpos moves e2e5", "position startpos moves e2e4 junk"}) {
-    answer = engine->command(line);
-    ASSERT_EQ(answer.size(), 1u) << line;
-    EXPECT_TRUE(isInfoString(answer[0])) << answer[0];
-  }
-}
-
-TEST(ProtocolPosition, TenThousandMoveGameIsAccepted) {
-  // Long reversible stretches (knights going out and back) with a pawn move now and then, so the
-  // game line both fills with reversible moves and restarts after irreversible ones.
+  // Ten thousand moves on one line: knights out and back, with a pawn move now and then.
   std::string line = "position startpos moves";
   auto shuffle = [&line](int cycles) {
     for (int i = 0; i < cycles; ++i) line += " g1f3 g8f6 f3g1 f6g8";
@@ -256,124 +227,142 @@ TEST(ProtocolPosition, TenThousandMoveGameIsAccepted) {
     line += std::string(" ") + pawns;
     shuffle(175);
   }
-  auto engine = startEngine();
-  EXPECT_EQ(engine->command(line), Lines{});
-  Lines expected = {"tcadract", "_____pp_", "____p__p", "pppp____",
-                    "PPPP____", "____P__P", "_____PP_", "TCADRACT"};
-  EXPECT_EQ(engine->command("taulell"), expected);
-  // Counting still starts from the set-up position.
-  EXPECT_EQ(perftOf(*engine, "perft 1"), 20);
-  // And a new game after the long one starts cleanly.
-  engine->command("position startpos moves e2e4");
-  EXPECT_EQ(engine->command("taulell")[4], "____P___");
-  EXPECT_EQ(perftOf(*engine, "perft 2"), 400);
+  EXPECT_EQ(engine->command(line + "\ntaulell"),
+            (Lines{"tcadract", "_____pp_", "____p__p", "pppp____", "PPPP____", "____P__P",
+                   "_____PP_", "TCADRACT"}));
+  EXPECT_EQ(engine->command("perft 1"), Lines{"20"});  // still from the set-up position
+  EXPECT_EQ(engine->command("position startpos moves e2e4\nperft 2"), Lines{"400"});
 }
 
-// ---- Counting ----
+// ---- The search's output ----
 
-// The command counts the set-up position (not the moves after it); odd depths count as one;
-// depths the search line cannot hold are refused. The counts themselves are checked in process.
-TEST(ProtocolPerft, CountsTheSetUpPositionAndRefusesOverDeepDepths) {
+// "info depth D seldepth S score (cp V [lowerbound] | mate M) nodes N nps P time T pv m ... ",
+// a blank after every move.
+const std::regex INFO_LINE(
+    "info depth [0-9]+ seldepth [0-9]+ score (cp -?[0-9]+( lowerbound)?|mate -?[0-9]+) nodes "
+    "[0-9]+ "
+    "nps [0-9]+ time [0-9]+ pv ([a-h][1-8][a-h][1-8][qrnb]? )+");
+const std::regex BESTMOVE(
+    "bestmove [a-h][1-8][a-h][1-8][qrnb]?( ponder [a-h][1-8][a-h][1-8][qrnb]?)?");
+
+std::string wordAfter(const std::string& line, const std::string& key) {
+  const size_t at = line.find(" " + key + " ");
+  if (at == std::string::npos) return "";
+  const size_t start = at + key.size() + 2;
+  return line.substr(start, line.find(' ', start) - start);
+}
+
+// The last info line with a principal variation.
+std::string lastInfo(const Lines& lines) {
+  for (size_t i = lines.size(); i-- > 0;)
+    if (lines[i].find(" pv ") != std::string::npos) return lines[i];
+  return "";
+}
+
+TEST(SearchOutput, InfoAndBestmoveLinesHaveTheirExactForm) {
+  auto engine = startEngine();
+  Answer answer = goAndWait(*engine, "go depth 5");
+  ASSERT_TRUE(std::regex_match(answer.lines.back(), BESTMOVE)) << answer.lines.back();
+  int deepest = 0;
+  for (size_t i = 0; i + 1 < answer.lines.size(); ++i) {
+    const std::string& line = answer.lines[i];
+    if (std::regex_match(line, std::regex("info depth ([2-9]|[1-9][0-9]+)"))) {
+      deepest = std::stoi(line.substr(11));
+      continue;
+    }
+    if (std::regex_match(
+            line,
+            std::regex(
+                "info depth [0-9]+ currmove [a-h][1-8][a-h][1-8][qrnb]? currmovenumber [0-9]+")))
+      continue;
+    EXPECT_TRUE(std::regex_match(line, INFO_LINE)) << line;
+  }
+  EXPECT_EQ(deepest, 5);
+  EXPECT_EQ(wordAfter(lastInfo(answer.lines), "pv"), answer.bestmove)
+      << "bestmove is not the pv's first move";
+  EXPECT_EQ(engine->drain(), Lines{}) << "a second answer";
+  // Depth shortcuts.
+  EXPECT_EQ(wordAfter(lastInfo(goAndWait(*engine, "9").lines), "depth"), "9");
+  EXPECT_EQ(wordAfter(lastInfo(goAndWait(*engine, "100").lines), "depth"), "10");
+}
+
+TEST(SearchOutput, MatesRestrictedRootsAndMateLimits) {
+  auto engine = startEngine();
   struct Case {
     const char* position;
-    const char* command;
-    long long count;
+    const char* go;
+    const char* score;               // the last info line's score
+    std::vector<std::string> moves;  // acceptable answers
+  } const cases[] = {
+      {"fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go depth 4", "mate 1", {"d1d8"}},
+      {"fen k7/8/1K6/8/8/8/8/7R b - - 0 1", "go depth 4", "mate -1", {"a8b8"}},
+      {"fen r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq - 1 1",
+       "go mate 2",
+       "mate 2",
+       {"d5f6"}},
+      // The mate is not among the listed moves, so none is reported.
+      {"fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
+       "go depth 4 searchmoves d1d2 g1f1",
+       "cp",
+       {"d1d2", "g1f1"}},
+      {"startpos", "go depth 5 searchmoves a2a3 h2h3", "cp", {"a2a3", "h2h3"}},
   };
-  const Case cases[] = {
-      {"position startpos moves f2f3 e7e5 g2g4 d8h4", "perft 1", 20},
-      {"position startpos", "perft 0", 20},
-      {"position startpos", "perft", 20},
-      {"position startpos", "perft abc", 20},
-      {"position startpos", "perft -3", 20},
-      {"pf 4k3/8/8/8/8/8/8/4K2R w K - 0 1", "perft 1", 15},
-      {"pf rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", "perft 3", 0},
-      {"pf 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "perft 2", 0},
-      {"position fen 8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", "perft 4", 43238},
-  };
-  auto engine = startEngine();
   for (const Case& c : cases) {
-    engine->command(c.position);
-    EXPECT_EQ(perftOf(*engine, c.command), c.count) << c.position << " / " << c.command;
-  }
-  for (const char* line : {"perft 128", "perft 99999999999999999999999", "divide 200"}) {
-    Lines answer = engine->command(line);
-    ASSERT_EQ(answer.size(), 1u) << line;
-    EXPECT_TRUE(isInfoString(answer[0])) << answer[0];
-  }
-  EXPECT_EQ(perftOf(*engine, "perft 1"), 14);
-}
-
-TEST(ProtocolDivide, LinesSumToTheTotalOnePlyDeeper) {
-  auto engine = startEngine();
-  engine->command("position startpos moves e2e4");
-  Lines lines = engine->command("divide 2");
-  ASSERT_EQ(lines.size(), 21u);
-  long long sum = 0;
-  for (size_t i = 0; i + 1 < lines.size(); ++i) {
-    long long count = divideLineCount(lines[i]);
-    ASSERT_GE(count, 0) << lines[i];
-    sum += count;
-  }
-  EXPECT_EQ(lines.back(), "Total " + std::to_string(sum));
-  EXPECT_EQ(sum, 8902);
-  EXPECT_EQ(perftOf(*engine, "perft 3"), sum);
-  // Counting leaves the game as it was.
-  EXPECT_EQ(engine->command("taulell")[4], "____P___");
-
-  engine->command(std::string("pf ") + KIWIPETE);
-  lines = engine->command("divide 1");
-  ASSERT_EQ(lines.size(), 49u);
-  EXPECT_EQ(lines.back(), "Total 2039");
-}
-
-// Stockfish's form, of the current position (its moves applied): "move: count" per legal move,
-// a blank line, "Nodes searched: N" and a blank line.
-TEST(ProtocolGoPerft, StockfishFormOfTheCurrentPosition) {
-  auto engine = startEngine();
-  engine->command("position startpos moves e2e4");
-  for (const auto& [command, perMove, total] :
-       {std::tuple<const char*, long long, long long>{"go perft 0", 1, 20},
-        {"go perft 1", 1, 20}, {"go perft 2", -1, 600}}) {
-    Lines lines = engine->command(command);
-    ASSERT_EQ(lines.size(), 23u) << command;
-    long long sum = 0;
-    for (size_t i = 0; i < 20; ++i) {
-      ASSERT_EQ(lines[i].find(": "), 4u) << lines[i];
-      ASSERT_GE(divideLineCount(lines[i].substr(0, 4) + " " + lines[i].substr(6)), 0) << lines[i];
-      long long count = std::stoll(lines[i].substr(6));
-      if (perMove >= 0) {
-        EXPECT_EQ(count, perMove) << lines[i];
-      }
-      sum += count;
-    }
-    EXPECT_EQ(sum, total) << command;
-    EXPECT_EQ(Lines(lines.begin() + 20, lines.end()),
-              (Lines{"", "Nodes searched: " + std::to_string(total), ""}))
-        << command;
-  }
-  Lines refused = engine->command("go perft 200");
-  ASSERT_EQ(refused.size(), 1u);
-  EXPECT_TRUE(isInfoString(refused[0])) << refused[0];
-  // Nothing was searched: no bestmove follows.
-  EXPECT_EQ(engine->command("taulell")[4], "____P___");
-}
-
-// ---- Printing the piece-square values ----
-
-TEST(ProtocolEvalPeces, TableShapeForBothPhases) {
-  auto engine = startEngine();
-  const std::string separator = "-----+-----+-----+-----+-----+-----+-----+-----+";
-  for (const char* command : {"evalpeces", "evalpecesf"}) {
-    Lines lines = engine->command(command);
-    ASSERT_EQ(lines.size(), 17u) << command;
-    for (size_t i = 0; i < lines.size(); ++i) {
-      if (i % 2 == 0) {
-        EXPECT_EQ(lines[i], separator);
-      } else {
-        EXPECT_TRUE(isPieceSquareRow(lines[i])) << lines[i];
-      }
+    engine->send(std::string("position ") + c.position);
+    Answer answer = goAndWait(*engine, c.go);
+    const std::string info = lastInfo(answer.lines);
+    EXPECT_EQ(info.substr(info.find(" score ") + 7, std::string(c.score).size()), c.score) << info;
+    EXPECT_NE(std::find(c.moves.begin(), c.moves.end(), answer.bestmove), c.moves.end()) << c.go;
+    for (const std::string& line : answer.lines) {
+      if (wordAfter(line, "pv").empty() || !std::strstr(c.go, "searchmoves")) continue;
+      EXPECT_NE(std::find(c.moves.begin(), c.moves.end(), wordAfter(line, "pv")), c.moves.end())
+          << line;
     }
   }
+}
+
+TEST(SearchOutput, NodeLimitedSearchesAreReproducible) {
+  std::string results[2];
+  for (std::string& result : results) {
+    auto engine = startEngine();
+    engine->send(
+        "position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+    Answer answer = goAndWait(*engine, "go nodes 30000");
+    const std::string info = lastInfo(answer.lines);
+    EXPECT_LE(std::stoll(wordAfter(info, "nodes")), 30001) << info;
+    result = answer.lines.back() + " / " + wordAfter(info, "score") + " " + wordAfter(info, "cp") +
+             " " + info.substr(info.find(" pv "));
+  }
+  EXPECT_EQ(results[0], results[1]);
+}
+
+// One placement searched with either side to move, as an interface analysing a position after a
+// side switch does: each answer belongs to its side.
+TEST(SearchOutput, OnePlacementWithEitherSideToMove) {
+  auto engine = startEngine();
+  const std::string placement = "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R";
+  for (const char* side : {" w KQkq - 2 3", " b KQkq - 2 3", " w KQkq - 2 3"}) {
+    engine->send("position fen " + placement + side);
+    for (const char* go : {"go depth 1", "go depth 3"}) {
+      Answer answer = goAndWait(*engine, go);
+      EXPECT_TRUE(legalIn(placement + side, answer.bestmove)) << side << " " << answer.bestmove;
+    }
+  }
+}
+
+// The bench signature guards every change of the search and the evaluation: it must be the
+// number the README states.
+TEST(SearchOutput, BenchSignatureIsTheOneInTheReadme) {
+  std::ifstream readme(CORVANEL_SOURCE_DIR "/README.md");
+  std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+  std::smatch stated;
+  ASSERT_TRUE(std::regex_search(text, stated, std::regex("regression signature \\(([0-9]+)")))
+      << "README";
+  auto engine = startEngine();
+  Lines lines = engine->command("bench", 600000);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "Nodes searched: " + stated[1].str());
+  EXPECT_EQ(engine->command("perft 1"), Lines{"20"});  // the game position came back
 }
 
 }  // namespace

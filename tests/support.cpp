@@ -1,0 +1,142 @@
+#include "tests/support.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "eval/eval_cache.h"
+#include "eval/evaluate.h"
+#include "eval/params.h"
+#include "frontend/commands.h"
+#include "frontend/engine.h"
+#include "frontend/engine_state.h"
+#include "frontend/search_commands.h"
+#include "search/tt.h"
+
+void initEngineTables() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  hashBytes = 16 << 20;
+  initEngineData();
+}
+
+Position::Position(const std::string& fen) {
+  initEngineTables();
+  EXPECT_TRUE(setPosition(board, state, fen.c_str())) << fen;
+}
+
+std::vector<PerftCase> loadPerftCases() {
+  std::vector<PerftCase> cases;
+  std::ifstream in(std::string(CORVANEL_SOURCE_DIR) + "/tests/data/perft_standard.txt");
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    PerftCase c{"", {0}};
+    std::getline(fields, c.fen, ';');
+    c.fen.erase(c.fen.find_last_not_of(' ') + 1);
+    for (std::string field; std::getline(fields, field, ';');)
+      c.counts.push_back(std::stoll(field.substr(field.find(' ') + 1)));
+    cases.push_back(c);
+  }
+  return cases;
+}
+
+std::string mirrorFen(const std::string& fen) {
+  std::istringstream in(fen);
+  std::string placement, side = "w", castling = "-", ep = "-", clock = "0", number = "1";
+  in >> placement >> side >> castling >> ep >> clock >> number;
+  auto swapCase = [](std::string text) {
+    for (char& c : text) c = std::isupper(c) ? char(std::tolower(c)) : char(std::toupper(c));
+    return text;
+  };
+  std::string flipped, rank;
+  std::istringstream ranks(placement);
+  while (std::getline(ranks, rank, '/'))
+    flipped = swapCase(rank) + (flipped.empty() ? "" : "/") + flipped;
+  if (ep.size() == 2) ep[1] = ep[1] == '3' ? '6' : '3';
+  return flipped + (side == "w" ? " b " : " w ") + swapCase(castling) + " " + ep + " " + clock +
+         " " + number;
+}
+
+std::string mirrorMove(std::string move) {
+  move[1] = char('1' + '8' - move[1]);
+  move[3] = char('1' + '8' - move[3]);
+  return move;
+}
+
+bool legalIn(const std::string& fen, const std::string& move) {
+  Position p(fen);
+  MoveList list;
+  if (move == "0000") return legalMoves(p.board, p.state, list) == 0;
+  return !isNoMove(findLegalMove(p.board, p.state, move.c_str()));
+}
+
+int freshWhiteEval(const Board& board, PlyState& state) {
+  state.staticEval = NO_EVAL;
+  evalCache[uint32_t(board.key) & EVAL_CACHE_MASK].check.store(~board.key);
+  const int score = Evaluate(board, state);
+  return state.side == WHITE ? score : -score;
+}
+
+int whiteEval(const std::string& fen) {
+  Position p(fen);
+  return freshWhiteEval(p.board, p.state);
+}
+
+void setGame(const std::string& fen, const std::string& moves) {
+  Position check(fen);
+  const std::string line = "position fen " + fen + (moves.empty() ? "" : " moves " + moves);
+  testing::internal::CaptureStdout();
+  commandPosition(line.c_str());
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << line;  // no move refused
+}
+
+SearchOutcome searchGame(int depth, long long nodes, bool freshTables) {
+  if (freshTables) clearAllHashTables();
+  SearchResult result;
+  searchForCommand(currentPly, depth, nodes, result);
+  return {isNoMove(result.best) ? "0000" : moveText(result.best), result.score,
+          (long long)result.nodes};
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+void ScratchDirTest::SetUp() {
+  initEngineTables();
+  ResetEvalParamsToDefaults();
+  char pattern[] = "/tmp/corvanel-test-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  dir = pattern;
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  previous = cwd;
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+}
+
+void ScratchDirTest::TearDown() {
+  EXPECT_EQ(chdir(previous.c_str()), 0);
+  EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
+  ResetEvalParamsToDefaults();
+}
