@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include <cstring>
-
 #include "board/bitops.h"
 #include "board/sliders.h"
 #include "board/tables.h"
@@ -30,13 +28,13 @@ bool enemyPawnGuards(const Board& board, int side, int to) {
          (fileOf(to) != 0 && to - 9 >= 0 && board.squares[to - 9] == WHITE_PAWN);
 }
 
-// Collects the attackers of `side` on `to` as the board stands after the first capture (pieces
-// and occupancy given), cheapest kind first; sliders see through the square the first capture
+// Collects the attackers of `side` on `to` as the board stands after the first capture: the
+// board's pieces less the `removed` squares, seen along the lines and diagonals of the occupancy
+// after that capture, cheapest kind first. Sliders see through the square the first capture
 // emptied but through no other attacker. With a positive `cutoff`, stops at the first kind worth
 // less than it and returns its value (the recapture already wins); else -1.
-int collect(const Bitboard* pieces, Bitboard occupied, int side, int to, int cutoff,
-            Attackers& out) {
-  const Bitboard lines = rookAttacks(to, occupied), diagonals = bishopAttacks(to, occupied);
+int collect(const Board& board, Bitboard removed, Bitboard lines, Bitboard diagonals, int side,
+            int to, int cutoff, Attackers& out) {
   for (uint8_t kind = PAWN; kind <= KING; ++kind) {
     const uint8_t code = codeFor(side, kind);
     Bitboard reach;
@@ -48,11 +46,11 @@ int collect(const Bitboard* pieces, Bitboard occupied, int side, int to, int cut
       case QUEEN: reach = lines | diagonals; break;
       default: reach = pieceAttacks[WHITE_KING][to]; break;
     }
-    const int count = popCount(pieces[code] & reach);
-    if (count == 0) continue;
+    const Bitboard found = board.pieceBitboards[code] & reach & ~removed;
+    if (!found) continue;
     const int value = ExchangeValueWithKing[code];
     if (cutoff > 0 && value < cutoff) return value;
-    for (int k = 0; k < count; ++k) out.values[out.count++] = value;
+    for (int count = popCount(found); count > 0; --count) out.values[out.count++] = value;
   }
   return -1;
 }
@@ -72,23 +70,20 @@ int staticExchange(const Board& board, const PlyState& state, Move move) {
   // its square (sliders behind it now see through), the captured piece (or the pawn taken en
   // passant) is gone, and whatever stands on the target square attacks nothing there.
   const int side = state.side;
-  Bitboard pieces[PIECE_CODES];
-  std::memcpy(pieces, board.pieceBitboards, sizeof pieces);
-  Bitboard occupied = (board.occupancy[WHITE] | board.occupancy[BLACK]) & ~bitOf(move.from);
-  occupied |= bitOf(move.to);
-  pieces[mover] &= ~bitOf(move.from);
+  Bitboard removed = bitOf(move.from);
   if (kindOf(mover) == PAWN && fileOf(move.from) != fileOf(move.to) &&
-      board.squares[move.to] == EMPTY) {
-    const int victim = side == WHITE ? move.to - 8 : move.to + 8;
-    occupied &= ~bitOf(victim);
-    pieces[codeFor(side ^ 1, PAWN)] &= ~bitOf(victim);
-  }
+      board.squares[move.to] == EMPTY)
+    removed |= bitOf(side == WHITE ? move.to - 8 : move.to + 8);
+  const Bitboard occupied =
+      ((board.occupancy[WHITE] | board.occupancy[BLACK]) & ~removed) | bitOf(move.to);
+  const Bitboard lines = rookAttacks(move.to, occupied);
+  const Bitboard diagonals = bishopAttacks(move.to, occupied);
   Attackers theirs, ours;
   int risk = moverValue - capturedValue;
-  int cheap = collect(pieces, occupied, side ^ 1, move.to, risk, theirs);
+  int cheap = collect(board, removed, lines, diagonals, side ^ 1, move.to, risk, theirs);
   if (cheap >= 0) return cheap - risk;
   if (theirs.count == 0) return capturedValue;
-  collect(pieces, occupied, side, move.to, 0, ours);
+  collect(board, removed, lines, diagonals, side, move.to, 0, ours);
 
   // Swap list: gain[k] is what the side making capture k wins if the sequence stopped there.
   int gain[2 * PIECE_CODES * LIST_CAPACITY + 2];

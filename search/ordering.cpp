@@ -37,11 +37,12 @@ int selectNextMove(MoveList& list, int index, int stage) {
   if (slot < 0) return -1;
   int best = slot;
   int64_t bestScore = list.scores[slot];
+  // Written without branches: whether a move is better is hard to predict.
   for (int i = slot - 1; i >= 0; --i) {
-    if (list.tags[i] == stage && !isNoMove(list.moves[i]) && list.scores[i] > bestScore) {
-      best = i;
-      bestScore = list.scores[i];
-    }
+    const bool better = (list.tags[i] == stage) & (list.moves[i].from != NO_SQUARE) &
+                        (list.scores[i] > bestScore);
+    best = better ? i : best;
+    bestScore = better ? list.scores[i] : bestScore;
   }
   if (best != slot) {
     Move m = list.moves[best];
