@@ -27,6 +27,11 @@ bool allocateEvalCache();
 // Forgets every stored evaluation.
 void clearEvalCache();
 
+// Starts fetching the entry of `key` (for a position about to be evaluated).
+inline void prefetchEvalCache(uint64_t key) {
+  if (evalCache) __builtin_prefetch(&evalCache[uint32_t(key) & EVAL_CACHE_MASK]);
+}
+
 inline bool probeEvalCache(const EvalCacheEntry& entry, uint64_t key, int& score) {
   const uint64_t data = entry.data.load(std::memory_order_relaxed);
   if ((entry.check.load(std::memory_order_relaxed) ^ data) != key) return false;

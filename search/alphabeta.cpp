@@ -314,6 +314,8 @@ int searchNode(SearchThread& t, int alpha, int beta, int ply, int pvIndex, bool 
       }
     }
     const int stage = position < 0 ? TAG_HASH : picker.stage;
+    // The child's table line arrives while the move is weighed and made.
+    prefetchPosition(keyAfterMove(board, state, move));
 
     // Step 18.1. The excluded move.
     if (sameFromToKind(move, excluded)) continue;
@@ -367,7 +369,6 @@ int searchNode(SearchThread& t, int alpha, int beta, int ply, int pvIndex, bool 
 
     // Step 18.5. Make the move.
     makeMove(move, board, child, state, childState);
-    ttPrefetch(child.key);
     const bool checking = givesCheck(child, childState);
 
     // Step 18.6. Futility pruning.

@@ -264,7 +264,7 @@ int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
 
     // Step 4.4 and 4.5. Make and score the move.
     makeMove(move, board, child, state, childState);
-    ttPrefetch(child.key);
+    prefetchPosition(child.key);
     int v;
     if (depth >= 2 && !(firstLine ? i == 0 : first)) {
       v = -searchNode(t, -alpha - 1, -alpha, 1, ROOT_CHILD_PV_INDEX, true, NODE_NONPV, depth,

@@ -4,8 +4,16 @@
 
 #include "board/movegen.h"
 #include "board/types.h"
+#include "eval/eval_cache.h"
 #include "search/search.h"
 #include "search/thread.h"
+#include "search/tt.h"
+
+// Starts fetching the table entry and the evaluation-cache entry a child position will read.
+inline void prefetchPosition(uint64_t key) {
+  ttPrefetch(key);
+  prefetchEvalCache(key);
+}
 
 inline bool stopRequested() { return stopSearch.load(std::memory_order_relaxed); }
 

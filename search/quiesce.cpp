@@ -1,6 +1,7 @@
 #include <cstdlib>
 
 #include "board/bitops.h"
+#include "board/keys.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/tables.h"
@@ -169,9 +170,13 @@ int quiesce(SearchThread& t, int alpha, int beta, int ply, int allMoves, int inC
       }
     }
 
-    // Step 11.5. Make and search the move.
-    if (!madeAlready) makeMove(move, board, child, state, childState);
-    ttPrefetch(child.key);
+    // Step 11.5. Make and search the move; the child's table line arrives meanwhile.
+    if (!madeAlready) {
+      prefetchPosition(keyAfterMove(board, state, move));
+      makeMove(move, board, child, state, childState);
+    } else {
+      prefetchPosition(child.key);
+    }
     const bool checking = givesCheck(child, childState);
     ++made;
     int v = -quiesce(t, -beta, -alpha, ply + 1, 0, checking, qdepth - 1, child, childState);

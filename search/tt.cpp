@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "board/keys.h"
 #include "eval/eval_cache.h"
@@ -25,6 +28,23 @@ static TtSlot* alignedTable(void* block) {
 
 static size_t blockSize(uint64_t bytes) {
   return size_t(bytes) + TT_SPARE_ENTRIES * sizeof(TtSlot) + 63;
+}
+
+// A zeroed block for the table. Every probe lands on a random line of it, so on Linux it is
+// asked for in 2 MB pages: far fewer address-translation misses and page faults.
+static void* allocateZeroed(size_t size) {
+#if defined(__linux__)
+  constexpr size_t LARGE_PAGE = size_t(2) << 20;
+  if (size >= LARGE_PAGE) {
+    const size_t rounded = (size + LARGE_PAGE - 1) / LARGE_PAGE * LARGE_PAGE;
+    void* block = std::aligned_alloc(LARGE_PAGE, rounded);
+    if (!block) return nullptr;
+    madvise(block, rounded, MADV_HUGEPAGE);
+    std::memset(block, 0, rounded);
+    return block;
+  }
+#endif
+  return std::calloc(1, size);
 }
 
 // ---- The two stored words ----
@@ -80,7 +100,7 @@ static bool installTable(uint64_t bytes) {
   uint64_t entries = bytes / sizeof(TtSlot);
   // The index mask is 32 bits wide, so a table holds at most 2^32 entries.
   if (entries == 0 || entries > (uint64_t(1) << 32) || blockSize(bytes) < bytes) return false;
-  void* block = std::calloc(1, blockSize(bytes));
+  void* block = allocateZeroed(blockSize(bytes));
   if (!block) return false;
   std::free(ttBlock);
   ttBlock = block;
