@@ -77,8 +77,10 @@ Allotment clockAllotment(GoLimits& g, int rootSide) {
   return {soft, hardLimit(timeLeft)};
 }
 
+// A limit too far away to reach (a "movetime" of 10^30 saturates near the largest number) sets
+// no deadline at all rather than one that overflows.
 int64_t deadlineAfter(int64_t elapsed) {
-  return elapsed == NO_DEADLINE ? NO_DEADLINE : searchStartMs + elapsed;
+  return elapsed >= NO_DEADLINE - searchStartMs ? NO_DEADLINE : searchStartMs + elapsed;
 }
 
 void planTicks(int64_t budget) {

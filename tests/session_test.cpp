@@ -118,6 +118,7 @@ TEST(OpenEndedSession, AnswerOnlyWhenToldAndOnlyOnce) {
       {OPENING, "go", "stop", ""},
       {MIDDLEGAME, "go ponder wtime 1000 btime 1000", "stop", ""},
       {OPENING, "go ponder", "ponderhit", ""},  // a ponder line without a clock: answer at once
+      {OPENING, "go movetime 555555555555555555555555555555", "stop", ""},  // beyond any clock
       // A search that ended on its own holds its answer.
       {MATE_IN_ONE, "go infinite", "stop", "a1a8"},
       {MATE_IN_ONE, "go ponder wtime 60000 btime 60000", "ponderhit", "a1a8"},
