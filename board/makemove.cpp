@@ -1,5 +1,5 @@
-// Copy-make. The child Board starts as a byte copy of the parent and is changed incrementally;
-// the child PlyState is written field by field:
+// Copy-make. The child Board starts as a copy of the parent (copyBoard) and is changed
+// incrementally; the child PlyState is written field by field:
 //   copied/advanced from the parent: halfmoveClock + 1, plyCount + 1, captureRun (+1 or 0),
 //                                    checkState (parent's, null move only)
 //   reset:       captured, epSquare, staticEval, evalScratch, threatSquare
@@ -202,21 +202,25 @@ void computeSliderAttacks(Board& board, int sq, uint8_t code) {
 }
 
 void computeAttackSummaries(const Board& board, PlyState& state) {
-  Bitboard whitePawns = board.pieceBitboards[WHITE_PAWN];
-  Bitboard blackPawns = board.pieceBitboards[BLACK_PAWN];
   constexpr Bitboard FILE_A = 0x0101010101010101ULL, FILE_H = FILE_A << 7;
+  constexpr Bitboard FILES_AB = FILE_A | (FILE_A << 1), FILES_GH = FILE_H | (FILE_H >> 1);
+  const Bitboard whitePawns = board.pieceBitboards[WHITE_PAWN];
+  const Bitboard blackPawns = board.pieceBitboards[BLACK_PAWN];
   state.pawnAttacks[WHITE] = ((whitePawns & ~FILE_A) << 7) | ((whitePawns & ~FILE_H) << 9);
   state.pawnAttacks[BLACK] = ((blackPawns & ~FILE_A) >> 9) | ((blackPawns & ~FILE_H) >> 7);
   for (int side = WHITE; side <= BLACK; ++side) {
-    uint8_t knight = codeFor(side, KNIGHT);
-    Bitboard knights = 0;
-    for (int i = 0; i < board.pieceCount[knight]; ++i)
-      knights |= pieceAttacks[knight][board.pieceList[knight][i]];
+    // All knights at once: the eight jumps as shifts, each masked against wrapping round.
+    const Bitboard n = board.pieceBitboards[codeFor(side, KNIGHT)];
+    const Bitboard knights = ((n & ~FILE_H) << 17) | ((n & ~FILE_A) << 15) |
+                             ((n & ~FILES_GH) << 10) | ((n & ~FILES_AB) << 6) |
+                             ((n & ~FILE_A) >> 17) | ((n & ~FILE_H) >> 15) |
+                             ((n & ~FILES_AB) >> 10) | ((n & ~FILES_GH) >> 6);
+    // Slot groups: bishops side, rooks 2 + side, queens 4 + side.
     Bitboard sliders[3] = {0, 0, 0};
-    for (int kind = BISHOP; kind <= QUEEN; ++kind) {
-      uint8_t code = codeFor(side, uint8_t(kind));
-      const Bitboard* slots = board.sliderAttacks[sliderGroup(code)];
-      for (int i = 0; i < board.pieceCount[code]; ++i) sliders[kind - BISHOP] |= slots[i];
+    for (int kind = 0; kind < 3; ++kind) {
+      const Bitboard* slots = board.sliderAttacks[2 * kind + side];
+      const int count = board.pieceCount[codeFor(side, uint8_t(BISHOP + kind))];
+      for (int i = 0; i < count; ++i) sliders[kind] |= slots[i];
     }
     state.knightAttacks[side] = knights;
     state.bishopAttacks[side] = sliders[0];
@@ -224,9 +228,9 @@ void computeAttackSummaries(const Board& board, PlyState& state) {
     state.queenAttacks[side] = sliders[2];
     state.attacksMinorRook[side] = state.pawnAttacks[side] | knights | sliders[0] | sliders[1];
     state.attacksNoKing[side] = state.attacksMinorRook[side] | sliders[2];
-    uint8_t king = codeFor(side, KING);
-    state.attacksAll[side] = state.attacksNoKing[side] |
-                             (board.kingSquare[side] < 64 ? pieceAttacks[king][board.kingSquare[side]] : 0);
+    const int king = board.kingSquare[side];
+    state.attacksAll[side] =
+        state.attacksNoKing[side] | (king < 64 ? pieceAttacks[codeFor(side, KING)][king] : 0);
   }
 }
 
@@ -240,7 +244,7 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
   const uint8_t captured = castles ? EMPTY : parent.squares[to];
 
   // 1-2. Copy the board; reset the child state.
-  child = parent;
+  copyBoard(child, parent);
   childState.captured = captured;
   childState.staticEval = NO_EVAL;
   childState.halfmoveClock = uint8_t(parentState.halfmoveClock + 1);
@@ -329,7 +333,7 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
 
 void makeNullMove(const Board& parent, Board& child, const PlyState& parentState,
                   PlyState& childState) {
-  child = parent;
+  copyBoard(child, parent);
   childState = parentState;
   childState.captured = EMPTY;
   childState.staticEval = NO_EVAL;

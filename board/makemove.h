@@ -2,7 +2,20 @@
 // sets and the per-ply attack summaries.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
+
 #include "board/types.h"
+
+// The copy of copy-make: every field up to the slider slots, then only the slots in use.
+inline void copyBoard(Board& child, const Board& parent) {
+  std::memcpy(&child, &parent, offsetof(Board, sliderAttacks));
+  constexpr uint8_t SLIDER_OF_GROUP[6] = {WHITE_BISHOP, BLACK_BISHOP, WHITE_ROOK,
+                                          BLACK_ROOK,   WHITE_QUEEN,  BLACK_QUEEN};
+  for (int group = 0; group < 6; ++group)
+    std::memcpy(child.sliderAttacks[group], parent.sliderAttacks[group],
+                parent.pieceCount[SLIDER_OF_GROUP[group]] * sizeof(Bitboard));
+}
 
 // Makes `move` (pseudo-legal for the parent's side to move) from the parent records into the
 // child records.

@@ -83,7 +83,8 @@ constexpr int CASTLE_WHITE_SHORT = 0, CASTLE_WHITE_LONG = 1, CASTLE_BLACK_SHORT 
 
 inline bool isCastlingKind(uint8_t kind) { return kind == CASTLE_SHORT || kind == CASTLE_LONG; }
 
-// One whole position. Copied whole at every move (copy-make), so it holds no pointers.
+// One whole position. Copied at every move (copy-make: copyBoard in board/makemove.h), so it
+// holds no pointers.
 // Invariant: every field describes the same position as `squares`, and `key` equals the key
 // computed from scratch.
 struct Board {
@@ -95,7 +96,7 @@ struct Board {
   int32_t materialEg[2];
   int32_t pstMg;                       // piece-square sums of both colours (black entries negative)
   int32_t pstEg;
-  int32_t pieceCount[PIECE_CODES];
+  uint8_t pieceCount[PIECE_CODES];
   int32_t materialSignature[2];        // pawn 1, knight 1024, bishop 256, rook 64, queen 16, king 4096
   uint8_t pawnFileMask[2];             // bit f: the side has a pawn on file f
   uint8_t pawnsOnFile[2][8];
@@ -104,10 +105,12 @@ struct Board {
   Bitboard occupancy[2];
   uint8_t pieceList[PIECE_CODES][LIST_CAPACITY];  // squares, packed at the front, NO_SQUARE after
   uint8_t listIndex[64];               // position of a square's piece in its list
-  Bitboard sliderAttacks[6][LIST_CAPACITY];  // per slot group, indexed by list position
   // For each square, the from-square of the last move made to it (NO_SQUARE after set-up and for
   // a promotion); move ordering lowers a piece's move straight back where it came from.
   uint8_t origin[64];
+  // Per slot group, indexed by list position. Only the first pieceCount slots of a group mean
+  // anything (make-move copies no others), so this stays the last field.
+  Bitboard sliderAttacks[6][LIST_CAPACITY];
 };
 
 // Whether the side to move may stand in check. Make-move only marks the moves that could give

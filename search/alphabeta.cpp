@@ -146,7 +146,12 @@ int searchNode(SearchThread& t, int alpha, int beta, int ply, int pvIndex, bool 
       }
       return entryValue;
     }
-    if (movePlausible) picker.hashMove = tableMove;
+    if (movePlausible) {
+      picker.hashMove = tableMove;
+      // The hash move is searched first, most often alone: its child's lines can start coming
+      // now, while this node evaluates and prunes.
+      prefetchPosition(keyAfterMove(board, state, tableMove));
+    }
     if (entry.evaluation != NO_EVAL) state.staticEval = entry.evaluation;
     if (entryBound == BOUND_UPPER && entryDepth >= remaining - NULL_MOVE_VETO_DEPTH &&
         entryValue < beta)

@@ -241,7 +241,7 @@ struct TreeStats {
 
 // Pseudo-legal moves whose made position leaves the mover's king unattacked; castling also
 // needs the king's square and the square it passes unattacked.
-std::set<std::string> bruteForceLegal(const Board& board, PlyState& state, int ply, TreeStats& s) {
+std::set<std::string> bruteForceLegal(const Board& board, PlyState& state, TreeStats& s) {
   MoveList pseudo;
   generateMoves(board, state, pseudo, MAX_PLY, MoveScoring{noHistory});
   std::set<std::string> legal;
@@ -278,7 +278,7 @@ void compareTree(const Board& board, PlyState& state, int ply, int depth, TreeSt
     if (isNoMove(list.moves[i])) continue;
     ASSERT_TRUE(found.insert(moveText(list.moves[i])).second) << where << " duplicate";
   }
-  ASSERT_EQ(found, bruteForceLegal(board, state, ply, s)) << where;
+  ASSERT_EQ(found, bruteForceLegal(board, state, s)) << where;
 
   // The capture generator lists exactly the captures of the full list.
   MoveList all, captures;
