@@ -126,6 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string line(reinterpret_cast<const char*>(data + at), end - at);
     at = end + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    // The interpreter reads the line as a C string: judge what it will see.
+    line.resize(std::strlen(line.c_str()));
     if (!runnable(line)) continue;
     const bool tool = line == "recpar" || line == "millora" || line == "provred" ||
                       line == "provale" || line == "calcvar" || line == "juntarfit";
