@@ -87,7 +87,7 @@ inline bool isCastlingKind(uint8_t kind) { return kind == CASTLE_SHORT || kind =
 // holds no pointers.
 // Invariant: every field describes the same position as `squares`, and `key` equals the key
 // computed from scratch.
-struct Board {
+struct alignas(8) Board {
   uint8_t squares[64];                 // piece code per square, EMPTY where none
   uint8_t castling[4];                 // 1 = right still held; CASTLE_* order
   uint8_t kingSquare[2];               // NO_SQUARE only while a FEN is being read
@@ -110,7 +110,7 @@ struct Board {
   uint8_t origin[64];
   // Per slot group, indexed by list position. Only the first pieceCount slots of a group mean
   // anything (make-move copies no others), so this stays the last field.
-  Bitboard sliderAttacks[6][LIST_CAPACITY];
+  alignas(8) Bitboard sliderAttacks[6][LIST_CAPACITY];
 };
 
 // Whether the side to move may stand in check. Make-move only marks the moves that could give
