@@ -53,7 +53,7 @@ echo "SPRT new=$NEW old=$OLD: tc $TC, elo0 $ELO0 elo1 $ELO1, alpha = beta = 0.05
   -concurrency "$CONCURRENCY" -sprt "elo0=$ELO0" "elo1=$ELO1" alpha=0.05 beta=0.05 \
   -resign movecount=3 score=600 -draw movenumber=34 movecount=8 score=20 \
   -ratinginterval 100 "${PGN_ARGS[@]}" </dev/null 2>&1) |
-  sed -u 's/\x1b\[[0-9;]*m//g' > "$LOG" || true
+  sed -u 's/\x1b\[[0-9;]*m//g' | tee "$LOG" | grep --line-buffered -E '^(Games|Elo|LLR):' || true
 
 # The last result block, then the verdict from its "LLR: x (p%) (lower, upper)" line.
 awk '/^Results of/ { block = "" } /^Results of/, /^-----/ { block = block $0 "\n" } END { printf "%s", block }' "$LOG"
