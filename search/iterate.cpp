@@ -150,7 +150,12 @@ void iterativeDeepening(SearchThread& t) {
     finished = true;
   }
 
-  // Step 3. Deeper iterations with aspiration windows.
+  // Step 3. Deeper iterations with aspiration windows. The main thread judges after each one how
+  // much of its clock budget the search deserves: more while the best move keeps changing or the
+  // score falls, less when the same move stays best.
+  Move lastBest = t.rootBestMove;
+  double instability = 0;
+  int previousScore = v;
   for (t.iterationDepth = 2; t.iterationDepth <= MAX_PLY && !finished; ++t.iterationDepth) {
     if (isMain) {
       if (stopIterating(mainLimits, t.iterationDepth, totalNodes()) || stopSearch) break;
@@ -185,7 +190,17 @@ void iterativeDeepening(SearchThread& t) {
       }
     }
     t.lastScore = v;
-    if (!stopSearch.load(std::memory_order_relaxed)) t.completedDepth = t.iterationDepth;
+    if (!stopSearch.load(std::memory_order_relaxed)) {
+      t.completedDepth = t.iterationDepth;
+      if (isMain) {
+        if (!sameMove(t.rootBestMove, lastBest)) instability += 1.0;
+        lastBest = t.rootBestMove;
+        const double fall = std::clamp((previousScore - v) / 120.0, -0.3, 0.8);
+        setTimeScale((0.75 + instability) * (1.0 + fall));
+        instability *= 0.6;
+        previousScore = v;
+      }
+    }
     if (v == ROOT_BOUND || v == -ROOT_BOUND) break;
     if (t.rootMoves.count == 1 && t.iterationDepth == SINGLE_REPLY_DEPTH) break;
     if (mateLimitReached(t, v)) break;
