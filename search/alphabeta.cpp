@@ -1,445 +1,334 @@
+#include "search/alphabeta.h"
+
+#include <cmath>
 #include <cstdlib>
 
-#include "board/bitops.h"
 #include "board/keys.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/tables.h"
 #include "eval/derived.h"
 #include "eval/evaluate.h"
-#include "search/alphabeta.h"
-#include "search/constants.h"
+#include "eval/params.h"
 #include "search/draw.h"
 #include "search/exchange.h"
 #include "search/movecheck.h"
 #include "search/node.h"
 #include "search/ordering.h"
+#include "search/picker.h"
 #include "search/tt.h"
 
 namespace {
 
-// Pieces of the side to move that stand badly: its officers attacked by enemy pawns, and enemy
-// pawns one step from promotion.
-int countExposedPieces(const Board& board, const PlyState& state) {
-  int side = state.side, enemy = side ^ 1;
-  Bitboard officers = board.pieceBitboards[codeFor(side, KNIGHT)] |
-                      board.pieceBitboards[codeFor(side, BISHOP)] |
-                      board.pieceBitboards[codeFor(side, ROOK)] |
-                      board.pieceBitboards[codeFor(side, QUEEN)];
-  Bitboard enemySeventh = rankMask[enemy == WHITE ? 6 : 1];
-  return popCount(officers & state.pawnAttacks[enemy]) +
-         popCount(board.pieceBitboards[codeFor(enemy, PAWN)] & enemySeventh);
-}
+int reductions[MAX_PLY][64];  // [depth][move number], in plies, before the node's adjustments
 
 bool tableValueFits(uint8_t bound, int value, int alpha, int beta) {
-  if (bound == BOUND_EXACT) return value > alpha && value < beta;
+  if (bound == BOUND_EXACT) return true;
   if (bound == BOUND_LOWER) return value >= beta;
   return value <= alpha;
 }
 
-// A move into the mover's seventh or eighth rank.
-bool advancesFar(int side, Move move) {
-  return side == WHITE ? move.to >= 48 : move.to < 16;
+// Quiet moves tried before move-count pruning takes the rest.
+inline int lateMoveLimit(int depth, bool improving) {
+  return improving ? 3 + depth * depth : (3 + depth * depth) / 2;
 }
 
-// The per-node move source: the hash move before anything is generated, then the stages of the
-// generated (or evasion) list.
-struct MovePicker {
-  MoveList list;
-  Move hashMove;
-  Move threatMove;
-  int stage;
-  int index;      // selection cursor inside the current stage
-  bool evasions;  // the list is already legal
-  bool hashPending;
-};
-
-// Retags the generated moves for the capture and quiet stages (hash move and killers keep
-// their tags).
-void splitCapturesAndQuiets(MoveList& list) {
-  for (int i = 0; i < list.count; ++i) {
-    if (isNoMove(list.moves[i]) || list.tags[i] == TAG_HASH || list.tags[i] == TAG_KILLER)
-      continue;
-    list.tags[i] = list.moves[i].captured != EMPTY ? TAG_CAPTURE : TAG_QUIET;
-  }
+// A move whose from- or to-square lies on a line, diagonal or knight jump of the enemy king may
+// give check; such moves are never pruned by their count or their history.
+inline bool mayGiveCheck(const Board& board, const PlyState& state, Move m) {
+  const int king = board.kingSquare[state.side ^ 1];
+  return lineHint[king][m.from] | lineHint[king][m.to];
 }
 
-// At ply 1 the quiet moves are ordered by the static evaluation they leave to the opponent.
-void scoreQuietsByEvaluation(SearchThread& t, MoveList& list, const Board& board,
-                             const PlyState& state) {
-  for (int i = 0; i < list.count; ++i) {
-    if (list.tags[i] != TAG_QUIET || isNoMove(list.moves[i])) continue;
-    makeMove(list.moves[i], board, t.boards[2], state, t.states[2]);
-    list.scores[i] = -Evaluate(t.boards[2], t.states[2]);
-  }
+inline bool hasPieces(const Board& board, int side) {
+  return board.materialMg[side] - board.pieceCount[codeFor(side, PAWN)] * PieceValueMg[0] >
+         NULL_MOVE_MIN_MATERIAL / 2;
+}
+
+// The node's static evaluation was better than two plies ago (four when that one was in check).
+bool isImproving(SearchThread& t, int ply, int eval) {
+  if (eval == NO_EVAL || ply < 2) return false;
+  const int before = t.stack(ply - 2)->staticEval;
+  if (before != NO_EVAL) return eval > before;
+  const int further = ply >= 4 ? t.stack(ply - 4)->staticEval : NO_EVAL;
+  return further == NO_EVAL || eval > further;
+}
+
+// Makes `move` from `ply` into the next slot and records it on the stack.
+void playMove(SearchThread& t, int ply, Move move, const Board& board, const PlyState& state) {
+  StackEntry* ss = t.stack(ply);
+  ss->move = move;
+  ss->piece = board.squares[move.from];
+  ss->continuation = &t.history.continuation[ss->piece][move.to];
+  makeMove(move, board, t.boards[ply + 1], state, t.states[ply + 1]);
 }
 
 }  // namespace
 
-int searchNode(SearchThread& t, int alpha, int beta, int ply, int pvIndex, bool nullAllowed,
-               NodeType nodeType, int horizon, ExclusionPair exclusion, Board& board, PlyState& state) {
-  // Step 1. Entry.
-  if (stopRequested() || ply >= MAX_PLY) return 0;
-  // Step 5 (done first, so that an early return never leaves a stale row or move for the
-  // parent to copy). Empty this node's principal variation and best move.
+void initReductions() {
+  for (int depth = 1; depth < MAX_PLY; ++depth)
+    for (int moves = 1; moves < 64; ++moves)
+      reductions[depth][moves] = int(0.6 + std::log(depth) * std::log(moves) / 2.2);
+}
+
+namespace {
+// The table depends on nothing else: it is built before main runs.
+const bool reductionsBuilt = (initReductions(), true);
+}  // namespace
+
+int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cutNode,
+               NodeType nodeType, Board& board, PlyState& state) {
+  const bool pvNode = nodeType == NODE_PV;
+
+  // Step 1. An empty principal variation; at the horizon the quiescence search takes over.
+  const int pvIndex = pvRowStart(ply);
   t.pv[pvIndex] = NO_MOVE;
   t.bestMoveAtPly[ply] = NO_MOVE;
+  if (depth <= 0) return quiesce(t, alpha, beta, ply, board, state);
 
-  // Step 2. Poll.
+  // Step 2. Stop, input and the node limit.
+  if (stopRequested()) return 0;
   if (pollRequested.load(std::memory_order_relaxed)) pollFromSearch(t);
-
-  // Step 3. Draw.
-  if (isDraw(t, board, state, ply)) return 0;
-
-  // Step 4. Exclusion key: the position with one move excluded is a table position of its own.
-  uint64_t key = board.key;
-  bool notExclusion = true;
-  if (nodeType == NODE_EXCLUSION) {
-    key ^= exclusionKey;
-    nodeType = NODE_NONPV;
-    notExclusion = false;
-  }
-  const int side = state.side;
-
-  // Step 6. Recapture extension.
-  bool extended = false;
-  if (nodeType == NODE_PV && state.captured != EMPTY && horizon < RECAPTURE_HORIZON_LIMIT) {
-    ++horizon;
-    extended = true;
-  }
-
-  // Step 7. Horizon.
-  if (ply >= horizon) {
-    if (kingAttacked(board, state) && horizon - t.iterationDepth <= EXTENSION_ROOM) {
-      ++horizon;
-      extended = true;
-    } else {
-      return quiesce(t, alpha, beta, ply, 1, 0, -1, board, state);
-    }
-  }
-
-  // Step 8. Count the node.
   if (countNodeAndCheckLimit(t)) return 0;
-  int remaining = horizon - ply;
+  if (ply > t.selDepth) t.selDepth = ply;
 
-  // Step 9. Table probe.
-  MovePicker picker;
-  picker.hashMove = NO_MOVE;
-  picker.threatMove = NO_MOVE;
-  bool nullOk = nullAllowed;
-  uint8_t entryBound = BOUND_UPPER;
-  int entryDepth = -MAX_PLY, entryValue = 0;
+  // Step 3. Draws, the end of the line, and mates that cannot be beaten any more.
+  StackEntry* ss = t.stack(ply);
+  const bool inCheck = kingAttacked(board, state);
+  ss->inCheck = inCheck;
+  if (isDraw(t, board, state, ply)) return 0;
+  if (ply >= MAX_PLY - 2) return inCheck ? 0 : Evaluate(board, state);
+  alpha = std::max(alpha, ply - MATE_BASE);
+  beta = std::min(beta, MATE_BASE - ply - 1);
+  if (alpha >= beta) return alpha;
+
+  // Step 4. The table. A singular test leaves a move out, which makes its node a position of its
+  // own in the table.
+  const Move excluded = ss->excluded;
+  const uint64_t key = isNoMove(excluded) ? board.key : board.key ^ exclusionKey;
   TtEntry entry;
-  TtSlot* entrySlot;
-  if (ttProbe(key, entry, &entrySlot)) {
-    entryBound = entry.bound;
-    entryDepth = entry.depth;
-    entryValue = ttValueFromStore(entry.value, ply);
-    Move tableMove = entry.move;
-    // A key collision must never make an impossible move.
-    bool movePlausible = !isNoMove(tableMove) && isPseudoLegal(board, state, tableMove);
-    if (entryDepth >= remaining && tableValueFits(entryBound, entryValue, alpha, beta)) {
-      ttMarkUsed(entrySlot);
-      if (entryValue > alpha && movePlausible && isQuietMove(tableMove)) {
-        updateKillers(t, tableMove, ply);
-        updateHistory(t, board, state, tableMove, nullptr, remaining * remaining, -1);
-      }
-      return entryValue;
-    }
-    if (movePlausible) {
-      picker.hashMove = tableMove;
-      // The hash move is searched first, most often alone: its child's lines can start coming
-      // now, while this node evaluates and prunes.
-      prefetchPosition(keyAfterMove(board, state, tableMove));
-    }
-    if (entry.evaluation != NO_EVAL) state.staticEval = entry.evaluation;
-    if (entryBound == BOUND_UPPER && entryDepth >= remaining - NULL_MOVE_VETO_DEPTH &&
-        entryValue < beta)
-      nullOk = false;
+  TtSlot* entrySlot = nullptr;
+  const bool tableHit = ttProbe(key, entry, &entrySlot);
+  const int tableValue = tableHit ? ttValueFromStore(entry.value, ply) : 0;
+  Move tableMove = NO_MOVE;
+  if (tableHit && !isNoMove(entry.move) && isPseudoLegal(board, state, entry.move)) {
+    tableMove = entry.move;
+    prefetchPosition(keyAfterMove(board, state, tableMove));
+  }
+  if (!pvNode && tableHit && entry.depth >= depth &&
+      tableValueFits(entry.bound, tableValue, alpha, beta)) {
+    ttMarkUsed(entrySlot);
+    return tableValue;
   }
 
-  // Step 10. Check: the evasions are the whole move list; steps 11 to 17 are skipped.
-  picker.evasions = generateEvasionsIfInCheck(t, board, state, picker.list);
-  const bool inCheck = picker.evasions;
-  bool futile = false;
-  int eval = 0;
+  // Step 5. The static evaluation, and whether it is improving.
+  int eval;
+  if (inCheck) {
+    eval = ss->staticEval = NO_EVAL;
+  } else {
+    if (tableHit && entry.evaluation != NO_EVAL) state.staticEval = entry.evaluation;
+    eval = ss->staticEval = Evaluate(board, state);
+    // A table bound on the right side of the evaluation is the better guess.
+    if (tableHit && std::abs(tableValue) < MATE_THRESHOLD &&
+        (entry.bound == BOUND_EXACT || (entry.bound == BOUND_LOWER ? tableValue > eval
+                                                                    : tableValue < eval)))
+      eval = tableValue;
+  }
+  const bool improving = isImproving(t, ply, ss->staticEval);
+  t.stack(ply + 2)->killers[0] = t.stack(ply + 2)->killers[1] = NO_MOVE;
 
-  if (!inCheck) {
-    // Step 11. Static evaluation.
-    eval = Evaluate(board, state);
+  if (!inCheck && !pvNode && isNoMove(excluded)) {
+    // Step 6. Razoring: so far below alpha that only captures could help.
+    if (depth <= RAZOR_MAX_DEPTH && eval + RAZOR_MARGIN * depth < alpha) {
+      const int v = quiesce(t, alpha - 1, alpha, ply, board, state);
+      if (v < alpha) return v;
+    }
 
-    // Step 12. Static null-move pruning, first form.
-    if (remaining <= STATIC_NULL_MAX_REMAINING && std::abs(beta) < MATE_THRESHOLD &&
-        eval - STATIC_NULL_MARGIN * remaining >= beta && countExposedPieces(board, state) <= 1)
-      return eval - STATIC_NULL_MARGIN * remaining;
+    // Step 7. Reverse futility: so far above beta that the opponent cannot come back.
+    if (depth <= REVERSE_FUTILITY_MAX_DEPTH && std::abs(eval) < WINNING_EVAL_LIMIT &&
+        eval - REVERSE_FUTILITY_MARGIN * (depth - improving) >= beta)
+      return eval;
 
-    // Step 13. Non-PV pruning.
-    if (nodeType == NODE_NONPV) {
-      // Step 13.1. Razoring.
-      if (t.iterationDepth > 1 && remaining <= RAZOR_MAX_REMAINING && isNoMove(picker.hashMove) &&
-          state.captured == EMPTY && std::abs(beta) < MATE_THRESHOLD) {
-        int v = eval + RAZOR_MARGIN;
-        if (v < beta) {
-          if (remaining == 1) {
-            int q = quiesce(t, alpha, beta, ply, 1, 0, -1, board, state);
-            return q > v ? q : v;
-          }
-          v = eval + RAZOR_WIDE_MARGIN;
-          if (v < beta && remaining <= RAZOR_WIDE_MAX_REMAINING) {
-            int q = quiesce(t, alpha, beta, ply, 1, 0, -1, board, state);
-            if (q < beta) return q > v ? q : v;
-          }
+    // Step 8. Null move: even passing keeps beta, so a real move will.
+    const StackEntry* previous = t.stack(ply - 1);
+    if (depth >= NULL_MOVE_MIN_DEPTH && eval >= beta && ss->staticEval >= beta - 20 * depth &&
+        !isNoMove(previous->move) && hasPieces(board, state.side) &&
+        std::abs(beta) < MATE_THRESHOLD) {
+      const int reduction = 3 + depth / 3 + std::min((eval - beta) / NULL_MOVE_EVAL_DIVISOR, 3);
+      ss->move = NO_MOVE;
+      ss->piece = EMPTY;
+      ss->continuation = nullptr;
+      makeNullMove(board, t.boards[ply + 1], state, t.states[ply + 1]);
+      prefetchPosition(t.boards[ply + 1].key);
+      const int v = -searchNode(t, -beta, -beta + 1, depth - reduction, ply + 1, !cutNode,
+                                NODE_NONPV, t.boards[ply + 1], t.states[ply + 1]);
+      if (stopRequested()) return 0;
+      // A mate found after passing proves nothing about the real moves.
+      if (v >= beta) return v >= MATE_THRESHOLD ? beta : v;
+    }
+
+    // Step 9. ProbCut: a capture that beats beta by a margin even in a shallow search.
+    const int probBeta = beta + PROBCUT_MARGIN;
+    if (depth >= PROBCUT_MIN_DEPTH && std::abs(beta) < MATE_THRESHOLD &&
+        !(tableHit && entry.depth >= depth - 3 && tableValue < probBeta)) {
+      MovePicker picker(t, board, state, ply, tableMove, false, true);
+      for (Move m = picker.next(); !isNoMove(m); m = picker.next()) {
+        if (!isTactical(m) || staticExchange(board, state, m) < probBeta - ss->staticEval) continue;
+        playMove(t, ply, m, board, state);
+        Board& child = t.boards[ply + 1];
+        PlyState& childState = t.states[ply + 1];
+        int v = -quiesce(t, -probBeta, -probBeta + 1, ply + 1, child, childState);
+        if (v >= probBeta)
+          v = -searchNode(t, -probBeta, -probBeta + 1, depth - PROBCUT_REDUCTION, ply + 1,
+                          !cutNode, NODE_NONPV, child, childState);
+        if (stopRequested()) return 0;
+        if (v >= probBeta) {
+          ttStore(v, ply, depth - PROBCUT_REDUCTION + 1, key, BOUND_LOWER, m, ss->staticEval);
+          return v;
         }
       }
-      // Step 13.2. Static null-move pruning, second form.
-      if (nullOk && remaining <= STATIC_NULL_MAX_REMAINING &&
-          eval - STATIC_NULL_WIDE_MARGIN * remaining >= beta && std::abs(beta) < MATE_THRESHOLD &&
-          std::abs(eval) < WINNING_EVAL_LIMIT)
-        return eval - STATIC_NULL_WIDE_MARGIN * remaining;
-    }
-
-    // Step 14. Null move; a failed one leaves the refutation as the threat move.
-    if (beta - alpha < 2 && remaining >= NULL_MOVE_MIN_REMAINING && nullOk &&
-        std::abs(beta) < MATE_THRESHOLD && eval > beta &&
-        board.materialMg[side] > NULL_MOVE_MIN_MATERIAL) {
-      t.lastCutoffMove = NO_MOVE;
-      int reduction = 2 + remaining / 4;
-      int slot = ply + reduction + 1;
-      if (slot < MAX_PLY) {
-        makeNullMove(board, t.boards[slot], state, t.states[slot]);
-        int v = -searchNode(t, -beta, 1 - beta, slot, pvIndex + MAX_PLY - ply, false, NODE_NONPV,
-                            horizon, NO_EXCLUSION, t.boards[slot], t.states[slot]);
-        if (stopRequested()) return 0;
-        if (v >= beta) return v;
-        picker.threatMove = t.lastCutoffMove;
-      }
-    }
-
-    // Step 15. Futility flag.
-    futile = nodeType == NODE_NONPV && horizon > FUTILITY_MIN_HORIZON && remaining <= 2 &&
-             std::abs(alpha) < ALPHA_MATE_GATE && eval + FUTILITY_MARGIN[remaining] <= alpha;
-
-    // Step 16. Internal iterative deepening finds a move to try first.
-    if (isNoMove(picker.hashMove) &&
-        ((nodeType == NODE_NONPV && remaining >= IID_MIN_REMAINING_NONPV &&
-          eval + IID_MARGIN >= beta) ||
-         (nodeType == NODE_PV && remaining >= IID_MIN_REMAINING_PV))) {
-      int reduction = nodeType == NODE_NONPV ? remaining / 4 : 0;
-      searchNode(t, alpha, beta, ply, pvIndex, false, nodeType, horizon - reduction - 2,
-                 NO_EXCLUSION, board, state);
-      if (stopRequested()) return 0;
-      if (ttProbe(key, entry) && !isNoMove(entry.move) && isPseudoLegal(board, state, entry.move))
-        picker.hashMove = entry.move;
     }
   }
 
-  // Step 17. The exclusion pair of the children: no excluded move, this node's threat move.
-  const ExclusionPair childPair = {NO_MOVE, picker.threatMove};
-  const Move excluded = notExclusion ? NO_MOVE : exclusion.excluded;
-  const int childPvIndex = pvIndex + MAX_PLY - ply;
+  // Step 10. No table move to start with: search one ply less (the next visit will have one).
+  if (isNoMove(tableMove) && depth >= INTERNAL_REDUCTION_MIN_DEPTH && (pvNode || cutNode)) --depth;
 
-  // Step 18. Move loop.
-  picker.stage = TAG_HASH;
-  picker.hashPending = !picker.evasions && !isNoMove(picker.hashMove);
-  picker.index = -1;
-  if (picker.evasions) {
-    orderMoves(t, picker.list, ply, picker.hashMove, exclusion.threat);
-    picker.index = picker.list.count - 1;
-  }
-  int movesSearched = 0, quietCount = 0;
-  uint8_t bound = BOUND_UPPER;
+  // Step 11. The moves.
+  MovePicker picker(t, board, state, ply, tableMove, inCheck);
+  TriedMove quietsTried[64], capturesTried[32];
+  int quietCount = 0, captureCount = 0, moveCount = 0;
+  int bestValue = -MATE_BASE + ply;
+  Move bestMove = NO_MOVE;
+  uint8_t bestPiece = EMPTY;
+  const int side = state.side;
   Board& child = t.boards[ply + 1];
   PlyState& childState = t.states[ply + 1];
+  const bool tableCapture = !isNoMove(tableMove) && isTactical(tableMove);
 
-  for (;;) {
-    // A non-PV node next to the horizon looks at a handful of moves only.
-    if (nodeType == NODE_NONPV && remaining == 1 && movesSearched > FRONTIER_NONPV_MOVES)
-      return alpha;
+  for (Move move = picker.next(); !isNoMove(move); move = picker.next()) {
+    if (sameMove(move, excluded)) continue;
+    ++moveCount;
+    ss->moveCount = moveCount;
+    const bool quiet = !isTactical(move);
+    const uint8_t piece = board.squares[move.from];
+    const int history = quiet ? t.history.quiet[side][move.from][move.to] : 0;
 
-    // Pick the next move of the current stage.
-    Move move;
-    int position = -1;  // list position; -1 for the hash move tried before generation
-    if (picker.hashPending) {
-      picker.hashPending = false;
-      move = picker.hashMove;
-      filterLegal(board, state, &move, 1);
-      if (isNoMove(move)) continue;
-    } else {
-      if (picker.stage == TAG_HASH && !picker.evasions) {
-        // The hash move is done: generate the rest.
-        generateMoves(board, state, picker.list, ply, moveScoring(t));
-        penaliseReturnMoves(board, picker.list);
-        orderMoves(t, picker.list, ply, picker.hashMove, exclusion.threat);
-        picker.stage = TAG_CAPTURE;
-        splitCapturesAndQuiets(picker.list);
-        picker.index = picker.list.count - 1;
-      }
-      position = selectNextMove(picker.list, picker.index, picker.stage);
-      if (position < 0) {
-        // Next stage.
-        if (picker.stage == TAG_DEFERRED) break;
-        ++picker.stage;
-        if (picker.stage == TAG_CAPTURE) splitCapturesAndQuiets(picker.list);
-        if (picker.stage == TAG_QUIET && ply == 1)
-          scoreQuietsByEvaluation(t, picker.list, board, state);
-        if (picker.stage == TAG_DEFERRED && remaining == 1 &&
-            movesSearched > FRONTIER_DEFERRED_MOVES && bound == BOUND_EXACT)
-          break;
-        picker.index = picker.list.count - 1;
-        continue;
-      }
-      picker.index = position - 1;
-      move = picker.list.moves[position];
-      if (isNoMove(move)) continue;
-      if (!picker.evasions && picker.stage != TAG_DEFERRED) {
-        filterLegal(board, state, &picker.list.moves[position], 1);
-        if (isNoMove(picker.list.moves[position])) continue;
-      }
-      // Stage filters: losing captures, captures that leave a bigger piece hanging and losing
-      // quiet moves wait for the deferred stage.
-      if (picker.stage == TAG_CAPTURE) {
-        int see = move.kind == MOVE_NORMAL ? staticExchange(board, state, move) : 0;
-        bool defer = see < 0;
-        if (!defer && !inCheck && (nodeType == NODE_PV || beta - alpha > 1) &&
-            state.threatSquare != NO_SQUARE) {
-          uint8_t threatened = board.squares[state.threatSquare];
-          int threatenedValue = threatened == EMPTY ? 0 : ExchangeValue[threatened];
-          defer = threatenedValue > see && move.from != state.threatSquare &&
-                  move.to != state.lastTo &&
-                  kingDistance[move.to][board.kingSquare[side ^ 1]] != 1;
-        }
-        if (defer) {
-          picker.list.tags[position] = TAG_DEFERRED;
+    // Step 11.1. Pruning of moves that cannot matter, once a score that is no loss stands.
+    if (bestValue > -MATE_THRESHOLD && hasPieces(board, side)) {
+      const int lmrDepth = std::max(depth - 1 - reductions[std::min(depth, MAX_PLY - 1)][std::min(moveCount, 63)], 0);
+      if (quiet && !inCheck && !mayGiveCheck(board, state, move)) {
+        // Move-count pruning skips this move only: a later quiet move may still give check.
+        if (depth <= LATE_MOVE_MAX_DEPTH && moveCount >= lateMoveLimit(depth, improving)) continue;
+        if (lmrDepth < HISTORY_PRUNE_MAX_DEPTH && history < -HISTORY_PRUNE_PER_DEPTH * depth)
           continue;
-        }
-      } else if (picker.stage == TAG_QUIET && remaining >= SEE_QUIET_MIN_REMAINING &&
-                 move.kind == MOVE_NORMAL && staticExchange(board, state, move) < 0) {
-        picker.list.tags[position] = TAG_DEFERRED;
+        if (lmrDepth < FUTILITY_MAX_DEPTH &&
+            ss->staticEval + FUTILITY_BASE + FUTILITY_PER_DEPTH * lmrDepth <= alpha)
+          continue;
+        if (staticExchange(board, state, move) < -SEE_QUIET_MARGIN * lmrDepth * lmrDepth) continue;
+      } else if (!quiet && depth <= SEE_CAPTURE_MAX_DEPTH && !inCheck &&
+                 picker.stage() == PICK_BAD_CAPTURES &&
+                 staticExchange(board, state, move) < -SEE_CAPTURE_MARGIN * depth) {
         continue;
       }
     }
-    const int stage = position < 0 ? TAG_HASH : picker.stage;
-    // The child's table line arrives while the move is weighed and made.
+
+    // Step 11.2. Extensions: the table move alone holds the node up (singular), or a check.
+    int extension = 0;
+    if (ply > 0 && depth >= SINGULAR_MIN_DEPTH && sameMove(move, tableMove) &&
+        isNoMove(excluded) && entry.bound != BOUND_UPPER &&
+        entry.depth >= depth - SINGULAR_DEPTH_SLACK && std::abs(tableValue) < MATE_THRESHOLD &&
+        ply < 2 * t.iterationDepth) {
+      const int singularBeta = tableValue - 2 * depth;
+      ss->excluded = move;
+      const int v = searchNode(t, singularBeta - 1, singularBeta, (depth - 1) / 2, ply, cutNode,
+                               NODE_NONPV, board, state);
+      ss->excluded = NO_MOVE;
+      if (stopRequested()) return 0;
+      if (v < singularBeta) {
+        extension = 1;
+        if (!pvNode && v < singularBeta - SINGULAR_DOUBLE_MARGIN &&
+            t.doubleExtensions[ply] < DOUBLE_EXTENSION_LIMIT)
+          extension = 2;
+      } else if (singularBeta >= beta) {
+        return singularBeta;  // several moves beat beta: this node fails high anyway
+      } else if (tableValue >= beta) {
+        extension = -1;
+      }
+    }
+    const bool captureHoldsMaterial = !quiet && staticExchange(board, state, move) >= 0;
+
+    // Step 11.3. Make the move.
     prefetchPosition(keyAfterMove(board, state, move));
+    playMove(t, ply, move, board, state);
+    const bool checking = kingAttacked(child, childState);
+    if (extension == 0 && checking && (quiet || captureHoldsMaterial) && ply < 2 * t.iterationDepth)
+      extension = 1;
+    t.doubleExtensions[ply + 1] = t.doubleExtensions[ply] + (extension > 1);
+    const int newDepth = depth - 1 + extension;
 
-    // Step 18.1. The excluded move.
-    if (sameFromToKind(move, excluded)) continue;
-
-    // Step 18.2. Singular extension: the hash move alone holds the node up.
-    int moveHorizon = horizon;
-    if (stage == TAG_HASH && !inCheck && !extended && notExclusion &&
-        remaining >= SINGULAR_MIN_REMAINING && entryBound == BOUND_LOWER &&
-        entryDepth >= remaining - SINGULAR_DEPTH_SLACK &&
-        horizon - t.iterationDepth < EXTENSION_ROOM && std::abs(entryValue) < WINNING_EVAL_LIMIT &&
-        sameFromToKind(move, picker.hashMove)) {
-      int s = entryValue - ply - horizon;
-      int slot = ply + remaining / 2;
-      if (slot < MAX_PLY) {
-        t.boards[slot] = board;
-        t.states[slot] = state;
-        // The copy sits above stale slots, so its repetition test must not look below it.
-        t.states[slot].plyCount = 0;
-        int v = searchNode(t, s - 1, s, slot, childPvIndex, false, NODE_EXCLUSION, horizon,
-                           {picker.hashMove, picker.threatMove}, t.boards[slot], t.states[slot]);
-        if (stopRequested()) return 0;
-        if (v < s) {
-          ++moveHorizon;
-          extended = true;
-        }
-      }
-    }
-
-    // Step 18.3. Count the move as considered.
-    ++movesSearched;
-
-    // Step 18.4. Late-move reduction and pruning of quiet moves.
-    const bool quiet = !isCaptureOrPromotion(move);
-    const bool killer = isKiller(t, move, ply);
-    int reduction = 0;
-    if (quiet && stage != TAG_HASH && remaining >= 1 &&
-        !(ply == 1 && movesSearched < LMR_SPARED_ROOT_REPLIES &&
-          t.iterationDepth <= LMR_FIRST_ITERATIONS) &&
-        !(nodeType == NODE_PV && movesSearched == 1) && !killer) {
-      ++quietCount;
-      int lateAfter = 8 / remaining + 2;
-      reduction = 1 + (quietCount >= lateAfter) + (quietCount >= 3 * lateAfter);
-      if (!inCheck && remaining <= LMP_MAX_REMAINING && movesSearched > 1 &&
-          !advancesFar(side, move) && std::abs(alpha) < ALPHA_MATE_GATE &&
-          quietCount >= ((2 * remaining - 1) * remaining) / 2 + 3)
-        continue;
-      if (movesSearched > LMR_ENDGAME_AFTER_MOVES &&
-          board.materialMg[side] < LMR_ENDGAME_MATERIAL)
-        ++reduction;
-    }
-
-    // Step 18.5. Make the move.
-    makeMove(move, board, child, state, childState);
-    const bool checking = givesCheck(child, childState);
-
-    // Step 18.6. Futility pruning.
-    if (futile && quiet && movesSearched > 1 && !advancesFar(side, move) && !checking) continue;
-
-    // Step 18.7. Pawn-push extension.
-    bool pawnPush = false;
-    if (!extended && kindOf(board.squares[move.from]) == PAWN &&
-        rankOf(move.to) == (side == WHITE ? 6 : 1) && horizon - t.iterationDepth < EXTENSION_ROOM) {
-      ++moveHorizon;
-      pawnPush = true;
-    }
-
-    // Step 18.8. Reduced search.
+    // Step 11.4. Late moves are searched shallower first; the full depth only if they surprise.
     int v = 0;
-    bool done = false;
-    if (reduction > 0 && !pawnPush) {
-      if (moveHorizon - reduction < ply + 1) reduction = moveHorizon - ply - 1;
-      v = -searchNode(t, -alpha - 1, -alpha, ply + 1, childPvIndex, true, NODE_NONPV,
-                      moveHorizon - reduction, childPair, child, childState);
-      done = v <= alpha;
+    if (depth >= 2 && moveCount > 1 + pvNode && (quiet || !captureHoldsMaterial)) {
+      int r = reductions[std::min(depth, MAX_PLY - 1)][std::min(moveCount, 63)];
+      if (!pvNode) ++r;
+      if (cutNode) ++r;
+      if (!improving) ++r;
+      if (tableCapture) ++r;
+      if (checking) --r;
+      if (picker.stage() == PICK_KILLER_1 || picker.stage() == PICK_KILLER_2 ||
+          picker.stage() == PICK_COUNTER)
+        --r;
+      if (quiet) {
+        int stat = history;
+        const PieceToHistory* one = t.stack(ply - 1)->continuation;
+        const PieceToHistory* two = t.stack(ply - 2)->continuation;
+        if (one) stat += (*one)[piece][move.to];
+        if (two) stat += (*two)[piece][move.to];
+        r -= stat / REDUCTION_HISTORY_DIVISOR;
+      } else {
+        r -= 1;
+      }
+      const int reduced = std::max(1, std::min(newDepth, newDepth - r));
+      v = -searchNode(t, -alpha - 1, -alpha, reduced, ply + 1, true, NODE_NONPV, child, childState);
+      if (v > alpha && reduced < newDepth)
+        v = -searchNode(t, -alpha - 1, -alpha, newDepth, ply + 1, !cutNode, NODE_NONPV, child,
+                        childState);
+    } else if (!pvNode || moveCount > 1) {
+      v = -searchNode(t, -alpha - 1, -alpha, newDepth, ply + 1, !cutNode, NODE_NONPV, child,
+                      childState);
     }
-
-    // Step 18.9. Full search.
-    if (!done) {
-      int childHorizon = moveHorizon;
-      if (stage == TAG_DEFERRED && !killer && remaining > 1) --childHorizon;
-      if (!extended && !pawnPush && ply + 1 == horizon && checking &&
-          horizon - t.iterationDepth < EXTENSION_ROOM)
-        ++childHorizon;
-      bool firstPvMove = nodeType == NODE_PV && movesSearched == 1;
-      if (!firstPvMove)
-        v = -searchNode(t, -alpha - 1, -alpha, ply + 1, childPvIndex, true, NODE_NONPV,
-                        childHorizon, childPair, child, childState);
-      if (nodeType == NODE_PV && (firstPvMove || (v > alpha && v < beta)))
-        v = -searchNode(t, -beta, -alpha, ply + 1, childPvIndex, true, NODE_PV, childHorizon,
-                        childPair, child, childState);
-    }
-
-    // Step 18.10. A stopped search returns nothing worth keeping.
+    if (pvNode && (moveCount == 1 || (v > alpha && v < beta)))
+      v = -searchNode(t, -beta, -alpha, newDepth, ply + 1, false, NODE_PV, child, childState);
     if (stopRequested()) return 0;
 
-    // Step 18.11. New best move; a cut-off ends the node.
-    if (v > alpha) {
-      t.bestMoveAtPly[ply] = move;
-      writePv(t, pvIndex, ply, move);
-      if (v >= beta) {
-        t.lastCutoffMove = move;
-        updateKillers(t, move, ply);
-        updateHistory(t, board, state, move, &picker.list, remaining * remaining,
-                      stage == TAG_HASH ? -1 : position + 1);
-        ttStore(beta, ply, remaining, key, BOUND_LOWER, move, state.staticEval);
-        return beta;
+    // Step 11.5. A better move; a cut-off ends the node.
+    if (v > bestValue) {
+      bestValue = v;
+      if (v > alpha) {
+        bestMove = move;
+        bestPiece = piece;
+        t.bestMoveAtPly[ply] = move;
+        if (pvNode) writePv(t, pvIndex, ply, move);
+        if (v >= beta) break;
+        alpha = v;
       }
-      alpha = v;
-      bound = BOUND_EXACT;
+    }
+    if (!sameMove(move, bestMove)) {
+      if (quiet && quietCount < 64) quietsTried[quietCount++] = {move, piece};
+      if (!quiet && captureCount < 32) capturesTried[captureCount++] = {move, piece};
     }
   }
 
-  // Step 19. End of the loop.
-  if (movesSearched == 0) {
-    if (!notExclusion) return alpha;
-    if (inCheck) return ply - MATE_BASE;
-    ttStore(0, ply, remaining, key, BOUND_EXACT, NO_MOVE, state.staticEval);
-    return 0;
-  }
-  ttStore(alpha, ply, horizon - ply, key, bound, t.bestMoveAtPly[ply], state.staticEval);
-  return alpha;
+  // Step 12. No legal move: mate or stalemate (or, in a singular test, only the excluded move).
+  if (moveCount == 0) return !isNoMove(excluded) ? alpha : inCheck ? ply - MATE_BASE : 0;
+
+  // Step 13. What the result teaches, and the table.
+  if (bestValue >= beta && !isNoMove(bestMove))
+    updateCutoffStats(t, ply, side, bestMove, bestPiece, quietsTried, quietCount, capturesTried,
+                      captureCount, depth);
+  const uint8_t bound = bestValue >= beta                       ? BOUND_LOWER
+                        : pvNode && !isNoMove(bestMove) ? BOUND_EXACT
+                                                        : BOUND_UPPER;
+  ttStore(bestValue, ply, depth, key, bound, bestMove, ss->staticEval);
+  return bestValue;
 }

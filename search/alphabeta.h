@@ -5,15 +5,15 @@
 #include "search/constants.h"
 #include "search/thread.h"
 
-// The move a node must not search (exclusion searches only) and the opponent's threat found by
-// the parent's null move, handed to every child.
-struct ExclusionPair {
-  Move excluded;
-  Move threat;
-};
-constexpr ExclusionPair NO_EXCLUSION = {NO_MOVE, NO_MOVE};
+// A principal-variation search of `depth` plies (fail-soft) from the position at `ply`; `cutNode`
+// says the parent expects this node to fail high.
+int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cutNode,
+               NodeType nodeType, Board& board, PlyState& state);
+// Captures (and evasions in check) until the position is quiet.
+int quiesce(SearchThread& t, int alpha, int beta, int ply, Board& board, PlyState& state);
 
-int searchNode(SearchThread& t, int alpha, int beta, int ply, int pvIndex, bool nullAllowed,
-               NodeType nodeType, int horizon, ExclusionPair exclusion, Board& board, PlyState& state);
-int quiesce(SearchThread& t, int alpha, int beta, int ply, int allMoves, int inCheckKnown,
-            int qdepth, Board& board, PlyState& state);
+// The first entry of the principal-variation row of `ply`.
+constexpr int pvRowStart(int ply) { return ply * MAX_PLY - ply * (ply - 1) / 2; }
+
+// Builds the late-move reduction table (done once before main runs).
+void initReductions();

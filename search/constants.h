@@ -10,66 +10,52 @@ constexpr int ROOT_BOUND = 9999;          // the root's widest window; also mate
 constexpr int MATE_THRESHOLD = 9871;      // |score| at or above this is a mate score
 constexpr int TT_MATE_THRESHOLD = 9700;   // scores the table corrects for mate distance
 constexpr int WINNING_EVAL_LIMIT = 5000;  // evaluations beyond this are won endings
-constexpr int ALPHA_MATE_GATE = 9000;     // futility and late-move pruning need |alpha| below
 
 // ---- Node kinds ----
-// An exclusion node searches a position with one move left out (singular extension); it then
-// goes on as a non-PV node.
-enum NodeType : int { NODE_NONPV, NODE_PV, NODE_EXCLUSION };
+enum NodeType : int { NODE_NONPV, NODE_PV };
+
+// ---- Selectivity before the moves (all by remaining depth) ----
+constexpr int RAZOR_MAX_DEPTH = 3;
+constexpr int RAZOR_MARGIN = 250;                // per ply: hopeless below alpha
+constexpr int REVERSE_FUTILITY_MAX_DEPTH = 8;
+constexpr int REVERSE_FUTILITY_MARGIN = 75;      // per ply (one ply less when improving)
+constexpr int NULL_MOVE_MIN_DEPTH = 2;
+constexpr int NULL_MOVE_EVAL_DIVISOR = 180;      // extra reduction per this much eval over beta
+constexpr int NULL_MOVE_MIN_MATERIAL = 800;      // middle-game material the mover needs
+constexpr int PROBCUT_MIN_DEPTH = 5;
+constexpr int PROBCUT_MARGIN = 180;
+constexpr int PROBCUT_REDUCTION = 4;
+constexpr int INTERNAL_REDUCTION_MIN_DEPTH = 4;  // no table move: search one ply less
+
+// ---- Selectivity among the moves ----
+constexpr int LATE_MOVE_MAX_DEPTH = 8;           // move-count pruning of quiet moves
+constexpr int FUTILITY_MAX_DEPTH = 7;
+constexpr int FUTILITY_BASE = 90;
+constexpr int FUTILITY_PER_DEPTH = 110;
+constexpr int HISTORY_PRUNE_MAX_DEPTH = 3;
+constexpr int HISTORY_PRUNE_PER_DEPTH = 3000;    // quiet moves this far below zero per ply go
+constexpr int SEE_QUIET_MARGIN = 22;             // quiet moves losing more than this x depth^2
+constexpr int SEE_CAPTURE_MARGIN = 95;           // captures losing more than this x depth
+constexpr int SEE_CAPTURE_MAX_DEPTH = 8;
 
 // ---- Extensions ----
-constexpr int RECAPTURE_HORIZON_LIMIT = 8;  // recaptures extend only while the horizon is below
-constexpr int EXTENSION_ROOM = 10;          // how far extensions may push the horizon past depth
+constexpr int SINGULAR_MIN_DEPTH = 7;
+constexpr int SINGULAR_DEPTH_SLACK = 3;          // the table entry may be this much shallower
+constexpr int SINGULAR_DOUBLE_MARGIN = 20;       // far below the singular bound: two plies
+constexpr int DOUBLE_EXTENSION_LIMIT = 6;        // per line of the search
 
-// ---- Pruning margins ----
-constexpr int STATIC_NULL_MARGIN = 90;        // per remaining ply, any node
-constexpr int STATIC_NULL_WIDE_MARGIN = 250;  // per remaining ply, non-PV nodes
-constexpr int STATIC_NULL_MAX_REMAINING = 3;
-constexpr int RAZOR_MARGIN = 105;
-constexpr int RAZOR_WIDE_MARGIN = 350;
-constexpr int RAZOR_MAX_REMAINING = 4;
-constexpr int RAZOR_WIDE_MAX_REMAINING = 3;
-constexpr int FUTILITY_MARGIN[3] = {0, 120, 370};  // by remaining depth
-constexpr int FUTILITY_MIN_HORIZON = 3;
-constexpr int NULL_MOVE_MIN_MATERIAL = 800;  // middle-game material the mover needs for a null move
-constexpr int NULL_MOVE_MIN_REMAINING = 3;
-constexpr int NULL_MOVE_VETO_DEPTH = 3;      // an upper bound this close vetoes the null move
-constexpr int IID_MIN_REMAINING_NONPV = 8;
-constexpr int IID_MIN_REMAINING_PV = 5;
-constexpr int IID_MARGIN = 95;
-constexpr int SINGULAR_MIN_REMAINING = 4;
-constexpr int SINGULAR_DEPTH_SLACK = 3;
-constexpr int LMR_FIRST_ITERATIONS = 5;      // ply-1 moves are spared at these shallow iterations
-constexpr int LMR_SPARED_ROOT_REPLIES = 5;
-constexpr int LMR_ENDGAME_MATERIAL = 2000;
-constexpr int LMR_ENDGAME_AFTER_MOVES = 5;
-constexpr int LMP_MAX_REMAINING = 6;
-constexpr int FRONTIER_NONPV_MOVES = 4;      // a non-PV node at remaining 1 stops after these
-constexpr int FRONTIER_DEFERRED_MOVES = 10;  // remaining 1: deferred moves skipped after these
-constexpr int SEE_QUIET_MIN_REMAINING = 3;
+// ---- Late-move reductions ----
+constexpr int REDUCTION_HISTORY_DIVISOR = 9000;  // a ply less (or more) per this much history
 
 // ---- Quiescence ----
-constexpr int QS_SEVENTH_RANK_DELTA = 775;   // delta margin extra when a pawn may promote
-constexpr int QS_GAIN_MARGIN = 140;          // captures that cannot lift alpha by this are skipped
-constexpr int QS_ENDGAME_MATERIAL = 800;     // below this the opponent is in a pawn ending
-constexpr int QS_RECAPTURE_ONLY_DEPTH = -5;  // from this quiescence depth on only recaptures
+constexpr int QS_FUTILITY_MARGIN = 160;          // a capture must be able to lift alpha by this
+constexpr int QS_TABLE_DEPTH = 0;                // the depth its table entries carry
 
 // ---- Iterative deepening ----
-constexpr int ASPIRATION_DELTA = 32;
+constexpr int ASPIRATION_DELTA = 18;
 constexpr int ASPIRATION_MIN_DEPTH = 4;
 constexpr int SINGLE_REPLY_DEPTH = 4;  // a root with one move stops after this iteration
 
-// ---- Move ordering ----
-constexpr int HISTORY_LIMIT = 500;
-constexpr int64_t HASH_MOVE_SCORE = 1500;
-constexpr int64_t FIRST_KILLER_SCORE = 43;
-constexpr int64_t SECOND_KILLER_SCORE = 42;
-constexpr int64_t THREAT_MOVE_BONUS = 200;
-constexpr int64_t RETURN_MOVE_PENALTY = 10;   // a piece going straight back where it came from
+// ---- Move ordering at the root ----
 constexpr int64_t ROOT_PREVIOUS_BEST = int64_t(1) << 62;
 constexpr int SEE_PAWN_GUARD_LOSS = -100;     // losses beyond this into a pawn guard need no swap
-
-// Stage tags of a node's move list.
-constexpr uint8_t TAG_HASH = 0, TAG_CAPTURE = 1, TAG_KILLER = 2, TAG_QUIET = 3, TAG_DEFERRED = 4,
-                  TAG_UNSORTED = 6;
-constexpr uint8_t QTAG_HASH = 7, QTAG_CAPTURE = 8, QTAG_QUIET = 9, QTAG_CHECKS = 10, QTAG_END = 11;

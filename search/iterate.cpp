@@ -12,6 +12,7 @@
 #include "search/movecheck.h"
 #include "search/node.h"
 #include "search/ordering.h"
+#include "search/picker.h"
 #include "search/report.h"
 #include "search/time_control.h"
 #include "search/tt.h"
@@ -56,7 +57,7 @@ Move validatedPonderMove(SearchThread& t) {
   if (isNoMove(reply) || !isPseudoLegal(t.boards[1], t.states[1], reply)) return NO_MOVE;
   MoveList evasions;
   PlyState state = t.states[1];
-  if (generateEvasionsIfInCheck(t, t.boards[1], state, evasions)) {
+  if (generateEvasionsIfInCheck(t.boards[1], state, evasions)) {
     for (int i = 0; i < evasions.count; ++i)
       if (!isNoMove(evasions.moves[i]) && sameFromToKind(evasions.moves[i], reply)) return reply;
     return NO_MOVE;
@@ -149,7 +150,12 @@ void iterativeDeepening(SearchThread& t) {
     finished = true;
   }
 
-  // Step 3. Deeper iterations with aspiration windows.
+  // Step 3. Deeper iterations with aspiration windows. The main thread judges after each one how
+  // much of its clock budget the search deserves: more while the best move keeps changing or the
+  // score falls, less when the same move stays best.
+  Move lastBest = t.rootBestMove;
+  double instability = 0;
+  int previousScore = v;
   for (t.iterationDepth = 2; t.iterationDepth <= MAX_PLY && !finished; ++t.iterationDepth) {
     if (isMain) {
       if (stopIterating(mainLimits, t.iterationDepth, totalNodes()) || stopSearch) break;
@@ -184,8 +190,17 @@ void iterativeDeepening(SearchThread& t) {
       }
     }
     t.lastScore = v;
-    if (!stopSearch.load(std::memory_order_relaxed)) t.completedDepth = t.iterationDepth;
-    if (v == 0) clearKillersAndHistory(t);
+    if (!stopSearch.load(std::memory_order_relaxed)) {
+      t.completedDepth = t.iterationDepth;
+      if (isMain) {
+        if (!sameMove(t.rootBestMove, lastBest)) instability += 1.0;
+        lastBest = t.rootBestMove;
+        const double fall = std::clamp((previousScore - v) / 120.0, -0.3, 0.8);
+        setTimeScale((0.75 + instability) * (1.0 + fall));
+        instability *= 0.6;
+        previousScore = v;
+      }
+    }
     if (v == ROOT_BOUND || v == -ROOT_BOUND) break;
     if (t.rootMoves.count == 1 && t.iterationDepth == SINGLE_REPLY_DEPTH) break;
     if (mateLimitReached(t, v)) break;
@@ -217,7 +232,7 @@ int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
                                    direction, checkerSquare);
       if (t.rootInCheck)
         generateEvasions(board, state, rootMoves, direction, checkerSquare, t.rootInCheck >= 2,
-                         t.history);
+                         noHistory);
     }
     if (!t.rootInCheck) generateMoves(board, state, rootMoves, 0, moveScoring(t));
     restrictRootMoves(t);
@@ -262,19 +277,26 @@ int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
     if (reportsInfo(t)) parkCurrmove(depth, move, currmoveNumber);
     ++currmoveNumber;
 
-    // Step 4.4 and 4.5. Make and score the move.
+    // Step 4.4 and 4.5. Make and score the move: the first with the full window, the others
+    // with a null window first (late quiet ones a ply shallower), again in full if they beat alpha.
+    const bool quietMove = !isTactical(move);
+    StackEntry* ss = t.stack(0);
+    ss->move = move;
+    ss->piece = board.squares[move.from];
+    ss->continuation = &t.history.continuation[ss->piece][move.to];
     makeMove(move, board, child, state, childState);
     prefetchPosition(child.key);
+    const bool checking = kingAttacked(child, childState);
     int v;
     if (depth >= 2 && !(firstLine ? i == 0 : first)) {
-      v = -searchNode(t, -alpha - 1, -alpha, 1, ROOT_CHILD_PV_INDEX, true, NODE_NONPV, depth,
-                      NO_EXCLUSION, child, childState);
+      const int reduced = depth >= 3 && searched >= 3 && quietMove && !checking ? depth - 2 : depth - 1;
+      v = -searchNode(t, -alpha - 1, -alpha, reduced, 1, true, NODE_NONPV, child, childState);
+      if (v > alpha && reduced < depth - 1)
+        v = -searchNode(t, -alpha - 1, -alpha, depth - 1, 1, false, NODE_NONPV, child, childState);
       if (v > alpha)
-        v = -searchNode(t, -beta, -alpha, 1, ROOT_CHILD_PV_INDEX, true, NODE_PV, depth,
-                        NO_EXCLUSION, child, childState);
+        v = -searchNode(t, -beta, -alpha, depth - 1, 1, false, NODE_PV, child, childState);
     } else {
-      v = -searchNode(t, -beta, -alpha, 1, ROOT_CHILD_PV_INDEX, true, NODE_PV, depth,
-                      NO_EXCLUSION, child, childState);
+      v = -searchNode(t, -beta, -alpha, depth - 1, 1, false, NODE_PV, child, childState);
     }
     first = false;
 
@@ -293,7 +315,7 @@ int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
     // Step 4.9. New best move: report it.
     t.bestMoveAtPly[0] = move;
     t.pv[0] = move;
-    std::memcpy(&t.pv[1], &t.pv[ROOT_CHILD_PV_INDEX], size_t(MAX_PLY - 1) * sizeof(Move));
+    std::memcpy(&t.pv[1], &t.pv[pvRowStart(1)], size_t(MAX_PLY - 1) * sizeof(Move));
     if (firstLine) {
       t.rootBestMove = move;
       t.rootPonderMove = validatedPonderMove(t);
@@ -312,9 +334,9 @@ int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
       return v;
     }
 
-    // Step 4.10.
-    if (v > beta) return v;
-    ttStore(v, 0, depth, board.key, BOUND_UPPER, t.bestMoveAtPly[0], state.staticEval);
+    // Step 4.10. A fail-high ends the iteration; otherwise the root holds at least this score.
+    if (v >= beta) return v;
+    ttStore(v, 0, depth, board.key, BOUND_LOWER, t.bestMoveAtPly[0], state.staticEval);
     alpha = v;
     raised = true;
   }

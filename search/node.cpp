@@ -12,8 +12,7 @@ void pollFromSearch(SearchThread& t) {
   pollHost();
 }
 
-bool generateEvasionsIfInCheck(SearchThread& t, const Board& board, PlyState& state,
-                               MoveList& list) {
+bool generateEvasionsIfInCheck(const Board& board, PlyState& state, MoveList& list) {
   if (!kingAttacked(board, state)) return false;
   int side = state.side;
   CheckDirection direction = DIR_NONE;
@@ -22,7 +21,7 @@ bool generateEvasionsIfInCheck(SearchThread& t, const Board& board, PlyState& st
   int checkers = findCheckers(board, state, enemy, board.kingSquare[side], 1, direction,
                               checkerSquare);
   if (checkers == 0) return false;
-  generateEvasions(board, state, list, direction, checkerSquare, checkers >= 2, t.history);
+  generateEvasions(board, state, list, direction, checkerSquare, checkers >= 2, noHistory);
   return true;
 }
 

@@ -38,15 +38,15 @@ inline bool countNodeAndCheckLimit(SearchThread& t) {
 // timer asked for it; helper threads never poll.
 void pollFromSearch(SearchThread& t);
 
-// How the generators score moves for this thread: its history, and its move-list cache.
+// How the root's generator works for this thread: with its move-list cache (the move picker
+// scores the moves of the other nodes itself).
 inline MoveScoring moveScoring(SearchThread& t) {
-  return MoveScoring{t.history, &t.moveCache, t.iterationDepth};
+  return MoveScoring{noHistory, &t.moveCache, t.iterationDepth};
 }
 
 // Generates the evasions when the side to move is in check. Returns false (list untouched) when
 // it is not.
-bool generateEvasionsIfInCheck(SearchThread& t, const Board& board, PlyState& state,
-                               MoveList& list);
+bool generateEvasionsIfInCheck(const Board& board, PlyState& state, MoveList& list);
 
 // The child position after a made move puts its mover's opponent in check.
 inline bool givesCheck(const Board& child, const PlyState& childState) {

@@ -108,6 +108,6 @@ void waitForHelpers() {
 }
 
 void clearKillersAndHistory(SearchThread& thread) {
-  std::memset(thread.killers, 0, sizeof thread.killers);
-  std::memset(thread.history, 0, sizeof thread.history);
+  for (StackEntry& entry : thread.stackEntries) entry = StackEntry();
+  clearMoveHistory(thread.history);
 }

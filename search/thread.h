@@ -13,6 +13,7 @@
 
 #include "board/movecache.h"
 #include "board/types.h"
+#include "search/history.h"
 #include "search/search.h"
 
 // Principal variations: a triangle of moves. The row of ply p holds MAX_PLY - p entries; a
@@ -20,23 +21,38 @@
 constexpr int PV_TABLE_ENTRIES = MAX_PLY * (MAX_PLY + 1) / 2 + 1;
 constexpr int ROOT_CHILD_PV_INDEX = MAX_PLY;
 
+// What the search keeps for each ply of the line it is searching.
+struct StackEntry {
+  Move move = NO_MOVE;         // the move made from this ply (NO_MOVE after a null move)
+  uint8_t piece = EMPTY;       // the code of the piece that made it
+  int staticEval = NO_EVAL;    // of this ply's position; NO_EVAL in check
+  Move killers[2] = {NO_MOVE, NO_MOVE};
+  Move excluded = NO_MOVE;     // the move a singular test leaves out here
+  PieceToHistory* continuation = nullptr;  // continuation slice of the move made from this ply
+  int moveCount = 0;
+  bool inCheck = false;
+};
+// Entries below the root (the two the continuation histories look back at) are never written.
+constexpr int STACK_OFFSET = 2;
+
 struct SearchThread {
   int index = 0;  // 0: the main thread
 
   // The search line: the move of ply p is made from slot p into slot p + 1.
   Board boards[SEARCH_LINE_SIZE];
   PlyState states[SEARCH_LINE_SIZE];
+  StackEntry stackEntries[MAX_PLY + STACK_OFFSET + 2];
+  StackEntry* stack(int ply) { return &stackEntries[ply + STACK_OFFSET]; }
 
-  // Move ordering, cleared at every search start.
-  Move killers[MAX_PLY][2];
-  HistoryTable history;  // [moving piece code][to-square], kept in -HISTORY_LIMIT..HISTORY_LIMIT
+  // Move ordering, emptied at every search start.
+  MoveHistory history;
   MoveListCache moveCache;  // the main thread's only; helpers generate without one
 
   // Below the root.
   Move pv[PV_TABLE_ENTRIES];
   Move bestMoveAtPly[MAX_PLY + 1];  // the move that raised alpha at each ply
-  Move lastCutoffMove = NO_MOVE;    // the move of the latest beta cut-off
   int selDepth = 0;                 // deepest ply since the last report
+  int doubleExtensions[MAX_PLY + 2] = {};  // two-ply extensions on the line down to each ply
   int iterationDepth = 0;           // depth of the running iteration
   int completedDepth = 0;           // the deepest iteration that ended without a stop
   std::atomic<int64_t> nodes{0};    // written by this thread only
@@ -69,5 +85,5 @@ int64_t totalNodes();
 void startHelpers(void (*work)(SearchThread&));
 void waitForHelpers();
 
-// Killers and history back to zero.
+// Killers and histories back to zero.
 void clearKillersAndHistory(SearchThread& thread);

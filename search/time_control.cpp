@@ -23,12 +23,14 @@ constexpr int MIN_TICK_MS = 5;
 constexpr int SHORT_BUDGET_TICKS = 15;       // a short budget gets this many ticks
 constexpr int64_t LONG_BUDGET_MS = 10001;
 constexpr int64_t SHORT_BUDGET_MS = 1000;
-constexpr int64_t OVERRUN_LIMIT_MS = 5000;   // budgets at most this never overrun
-constexpr int FEW_MOVES_TO_GO = 6;           // fewer moves left never overrun
-constexpr int EXTRA_MOVES_TO_GO = 2;
+constexpr int MOVES_TO_GO_CAP = 50;          // a longer movestogo plans like this one
+constexpr int64_t MAXIMUM_TIMES_BUDGET = 5;  // a troubled search may run to this many budgets ...
+constexpr int64_t MAXIMUM_SHARE = 4;         // ... but to no more than a quarter of the clock
+constexpr double TIME_SCALE_MIN = 0.5, TIME_SCALE_MAX = 3.0;
 
 // The main thread's view of the clock limits of the running search.
-bool clockBudgeted = false;  // "wtime"/"btime"/"winc"/"binc" limit it: the half-budget rule applies
+bool clockBudgeted = false;  // "wtime"/"btime"/"winc"/"binc" limit it: the budget rule applies
+double timeScale = 1.0;      // the iterations' judgement of how much of the budget to use
 
 // Elapsed-time limits of one kind of limit (clock or movetime), before they become deadlines.
 struct Allotment {
@@ -48,33 +50,31 @@ Allotment moveTimeAllotment(int64_t moveTime) {
   return {std::max<int64_t>(moveTime - moveOverheadMs, 0), hardLimit(moveTime)};
 }
 
-// A movestogo of zero or less says nothing usable: the default stands in.
-int movesToGoGiven(const GoLimits& g) {
-  return (g.goFlags & GO_MOVESTOGO) && g.movesToGo > 0 ? g.movesToGo : g.defaultMovesToGo;
-}
-
+// The clock's budget for this move (the time a move should take on average) and the most a
+// troubled search may take. With no movestogo the game is planned as `defaultMovesToGo` more
+// moves, three quarters of each increment spent as it comes; with one, the moves left until the
+// next time control share the clock (a little is kept back for the last of them).
 Allotment clockAllotment(GoLimits& g, int rootSide) {
-  const int movesToGo = movesToGoGiven(g);
-  const int divisor =
-      (g.goFlags & GO_MOVESTOGO) && g.movesToGo > 0 ? movesToGo + EXTRA_MOVES_TO_GO : movesToGo;
   if (g.time[rootSide] < 0) g.time[rootSide] = 0;
   if (g.increment[rootSide] < 0) g.increment[rootSide] = 0;
   const int64_t timeLeft = g.time[rootSide];
-  int64_t budget = 0;
-  if (g.goFlags & GO_TIME) budget = timeLeft / divisor;
-  if (g.goFlags & GO_INC) budget += g.increment[rootSide];
-  if (budget > 2 * int64_t(moveOverheadMs)) budget -= moveOverheadMs;
+  const int64_t increment = (g.goFlags & GO_INC) ? g.increment[rootSide] : 0;
   if (!(g.goFlags & GO_TIME)) {  // an increment alone: no clock to keep within
-    timeBudget = budget;
-    return {budget, NO_DEADLINE};
+    timeBudget = std::max<int64_t>(increment - moveOverheadMs, 0);
+    return {timeBudget, NO_DEADLINE};
   }
-  // Never more than what is left after the overhead, whatever the increment promises.
+  const bool movesGiven = (g.goFlags & GO_MOVESTOGO) && g.movesToGo > 0;
+  const int movesToGo =
+      movesGiven ? std::min<int>(g.movesToGo, MOVES_TO_GO_CAP) : std::max(g.defaultMovesToGo, 1);
   const int64_t usable = std::max<int64_t>(timeLeft - moveOverheadMs, 0);
-  budget = std::min(budget, usable);
+  int64_t budget = movesGiven ? timeLeft / (movesToGo + 1) + increment
+                              : timeLeft / movesToGo + increment * 3 / 4;
+  budget = std::min(std::max<int64_t>(budget - moveOverheadMs / 2, 0), usable);
   timeBudget = budget;
-  int64_t soft = budget;
-  if (movesToGo >= FEW_MOVES_TO_GO && budget > OVERRUN_LIMIT_MS) soft = std::min(2 * budget, usable);
-  return {soft, hardLimit(timeLeft)};
+  // With one move left before the control there is nothing to save the time for.
+  const int64_t share = movesGiven && movesToGo == 1 ? usable : usable / MAXIMUM_SHARE + increment;
+  const int64_t maximum = std::min({budget * MAXIMUM_TIMES_BUDGET, share, usable});
+  return {std::max(maximum, budget), hardLimit(timeLeft)};
 }
 
 // A limit too far away to reach (a "movetime" of 10^30 saturates near the largest number) sets
@@ -105,6 +105,7 @@ int64_t elapsedMs() { return nowMs() - searchStartMs; }
 // ("infinite", "ponder") have no deadline.
 void allotTime(GoLimits& g, int rootSide) {
   timeBudget = 0;
+  timeScale = 1.0;
   clockBudgeted = false;
   plannedTickIntervalMs = DEFAULT_TICK_MS;
   plannedTicksPerPoll = 1;
@@ -131,6 +132,10 @@ bool timeUp() {
          firstIterationDone.load(std::memory_order_relaxed);
 }
 
+void setTimeScale(double scale) {
+  timeScale = std::min(std::max(scale, TIME_SCALE_MIN), TIME_SCALE_MAX);
+}
+
 bool stopIterating(const GoLimits& g, int iterationDepth, int64_t nodes) {
   if (stopSearch.load(std::memory_order_relaxed)) return true;
   pollRequested.store(false, std::memory_order_relaxed);
@@ -141,6 +146,7 @@ bool stopIterating(const GoLimits& g, int iterationDepth, int64_t nodes) {
   if ((g.goFlags & GO_NODES) && nodes > g.nodes) return true;
   const int64_t now = nowMs();
   if (now >= softDeadlineMs.load(std::memory_order_relaxed)) return true;
-  // More than half of the clock's budget gone: the next iteration would not finish in time.
-  return clockBudgeted && 2 * (now - searchStartMs) > timeBudget;
+  // The budget as the iterations judged it is spent (a new iteration takes about as long as all
+  // the earlier ones together, so it starts only in the first part of the budget).
+  return clockBudgeted && double(now - searchStartMs) > 0.6 * timeScale * double(timeBudget);
 }

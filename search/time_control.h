@@ -41,6 +41,10 @@ int64_t elapsedMs();
 void allotTime(GoLimits& limits, int rootSide);
 // Whether the running search must stop now. Timer thread: reads only the deadlines.
 bool timeUp();
+// How much of the clock's budget the search should use, as the iterations judge it (1: all of it;
+// more while the best move changes or the score falls, less when one move stands out). Main
+// search thread, between iterations.
+void setTimeScale(double scale);
 // Whether no new iteration may start, after `iterationDepth` - 1 complete ones and `nodes`
 // nodes. Main search thread; polls the host first.
 bool stopIterating(const GoLimits& limits, int iterationDepth, int64_t nodes);

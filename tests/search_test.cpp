@@ -59,7 +59,7 @@ TEST(SearchMates, FoundForEitherColourAtTheirDistance) {
       {"5B2/4N3/8/R2pP2k/8/6K1/8/8 w - d6 0 1", 4, 1, "e5d6"},  // en passant
       {"r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq - 1 1", 6, 2, "d5f6"},
       {"7k/8/8/8/8/8/1R6/R5K1 w - - 0 1", 6, 2, nullptr},
-      {"2k5/8/8/2K5/8/8/8/7R w - - 0 1", 10, 3, nullptr},
+      {"2k5/8/8/2K5/8/8/8/7R w - - 0 1", 14, 3, nullptr},
   };
   for (const Case& c : cases) {
     for (bool mirrored : {false, true}) {
