@@ -101,7 +101,9 @@ FileLoad loadParamFile(const char* path, std::string* error) {
     }
   }
   for (size_t i = 0; i < parsed.size(); ++i) storeEntry(int(i), parsed[i]);
-  // The loaded values take full effect and the tuners walk the whole table again.
+  // The loaded values take full effect (the fixed ones forced as at start-up) and the tuners
+  // walk the whole table again.
+  ForceFixedEvalValues();
   RebuildAllDerivedTables();
   evalParamCount = EVAL_PARAM_COUNT;
   return FileLoad::OK;

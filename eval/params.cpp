@@ -316,13 +316,16 @@ void SetupEvalParamTable() {
   evalParamCount = EVAL_PARAM_COUNT;
 }
 
+void ForceFixedEvalValues() {
+  KingDangerBase = -20;
+  KingDangerStep = 10;
+}
+
 void DeriveEvalValues() {
   BuildPieceValuesByCode();
   BuildExchangeValues();
   CopyBlackMobilityRows();
-  // The king-danger scale is fixed whatever the text says; the tuner may move it later.
-  KingDangerBase = -20;
-  KingDangerStep = 10;
+  ForceFixedEvalValues();
   BuildKingDangerTable();
   ShelterUnit = 8;
 }

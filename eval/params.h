@@ -96,6 +96,9 @@ void LoadEvalParamFile(const char* path);
 bool TryLoadEvalParamFile(const char* path, std::string* error);
 // Writes the first evalParamCount entries to `baseName` followed by the decimal `number`.
 bool WriteEvalParamFile(const char* baseName, int number);
+// The king-danger scale (entries 447 and 448) is fixed whatever a loaded text says; only a tuner
+// moves it afterwards.
+void ForceFixedEvalValues();
 void DeriveEvalValues();
 // The whole evaluation start-up in one call: built-in values, table, embedded text, derived
 // values and every derived table. Tests use it to put the defaults back.

@@ -68,16 +68,19 @@ void evalPawns(const Board& board, const PlyState& state, int& mgOut, int& egOut
       previousPassedFile = file;
 
       if (!(frontSpan[Us][sq] & enemyPieces)) {
-        // Enemy heavy pieces behind or beside the passer slow it down.
+        // An enemy rook or queen on the passer's file that sees it or its stop square holds it
+        // back (one that only crosses the file from the side does not).
         const Bitboard pawnAndStop = bitOf(sq) | stopBit;
         for (int r = 0; r < board.pieceCount[enemyRook]; ++r) {
-          if (sliderSlot(board, enemyRook, r) & pawnAndStop) {
+          if (fileOf(board.pieceList[enemyRook][r]) == file &&
+              (sliderSlot(board, enemyRook, r) & pawnAndStop)) {
             passerMg >>= 1;
             passerEg >>= 1;
           }
         }
         for (int q = 0; q < board.pieceCount[enemyQueen]; ++q) {
-          if (sliderSlot(board, enemyQueen, q) & pawnAndStop) {
+          if (fileOf(board.pieceList[enemyQueen][q]) == file &&
+              (sliderSlot(board, enemyQueen, q) & pawnAndStop)) {
             passerMg >>= 1;
             passerEg >>= 1;
           }

@@ -10,6 +10,7 @@
 #include "board/makemove.h"
 #include "board/tables.h"
 #include "eval/derived.h"
+#include "eval/eval_internal.h"
 #include "eval/evaluate.h"
 #include "eval/params.h"
 #include "tests/support.h"
@@ -115,6 +116,35 @@ TEST(EvalSymmetry, CrowdedPositionsStayInsideEveryTableAndClearOfMateScores) {
     const int score = freshWhiteEval(p.board, p.state);
     EXPECT_LE(std::abs(score), EVAL_SCORE_LIMIT);
   }
+}
+
+// ---- Pawn terms ----
+
+// An enemy rook or queen halves a free passed pawn only from the pawn's own file; one that
+// reaches the pawn or its stop square from the side leaves it whole.
+TEST(EvalPawns, HeavyPiecesHalveAPasserOnlyFromItsFile) {
+  struct Case {
+    const char* fen;
+    int mg, eg;  // white's pawn terms
+  } const cases[] = {
+      {"7k/8/r7/4P3/8/8/8/6K1 w - - 0 1", 46, 56},  // the rook reaches e6 along the rank
+      {"7k/8/8/4P3/8/8/8/q5K1 w - - 0 1", 46, 68},  // the queen reaches e5 on the diagonal
+  };
+  for (const Case& c : cases) {
+    const Position p(c.fen);
+    int mg = 0, eg = 0;
+    evalPawns<WHITE>(p.board, p.state, mg, eg);
+    EXPECT_EQ(mg, c.mg) << c.fen;
+    EXPECT_EQ(eg, c.eg) << c.fen;
+  }
+  // Behind the pawn on its file the rook does halve it, far below the rook on the rank.
+  int mg[2] = {}, eg[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    const Position p(i == 0 ? "7k/8/8/4P3/8/8/8/4r1K1 w - - 0 1" : cases[0].fen);
+    evalPawns<WHITE>(p.board, p.state, mg[i], eg[i]);
+  }
+  EXPECT_LT(mg[0], mg[1] * 3 / 4);
+  EXPECT_LT(eg[0], eg[1] * 3 / 4);
 }
 
 // ---- Endgame knowledge ----
@@ -252,6 +282,29 @@ TEST_F(Params, EveryEntryChangedIncrementallyEqualsAFullRebuild) {
     *evalParams[i].var -= 7;
     ApplyEvalParamChange(i);
   }
+}
+
+// Loading the built-in text as a file ("-av", "juntarfit") changes nothing: the values the
+// start-up forces after its own load are forced after every file load too.
+TEST_F(Params, LoadingTheBuiltInTextChangesNothing) {
+  std::vector<std::string> fens;
+  for (const PerftCase& c : loadPerftCases()) fens.push_back(c.fen);
+  for (const char* fen : {"r1bq1rk1/ppp2ppp/2n2n2/3pp3/1bPP4/2N1PN2/PP1BBPPP/R2QK2R w KQ - 0 8",
+                          "6k1/5ppp/8/8/8/8/1q3PPP/3R2K1 w - - 0 1",
+                          "2kr3r/ppp2ppp/2n5/8/3q4/8/PPP2PPP/R1BQ1RK1 b - - 0 1"})
+    fens.push_back(fen);
+  auto evaluations = [&fens] {
+    std::vector<int> all;
+    for (const std::string& fen : fens) all.push_back(whiteEval(fen));
+    return all;
+  };
+  const std::vector<int> before = evaluations();
+  const std::vector<int32_t> tables = derivedTables();
+  std::string error;
+  ASSERT_TRUE(TryLoadEvalParamFile(CORVANEL_SOURCE_DIR "/eval/default_params.txt", &error))
+      << error;
+  EXPECT_TRUE(derivedTables() == tables);
+  EXPECT_EQ(evaluations(), before);
 }
 
 TEST_F(Params, FilesReadBackWhatWasWritten) {
