@@ -48,7 +48,7 @@ WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 LOG="$WORK/log"
 PGN_ARGS=()
-[ -z "$PGN" ] || PGN_ARGS=(-pgnout "file=$(realpath -m "$PGN")")
+[ -z "$PGN" ] || PGN_ARGS=(-pgnout "file=$(realpath -m "$PGN")" timeleft=true)
 echo "Corvanel $ENGINE ($(git -C "$ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)) vs $NAME:" \
   "$GAMES games at $TC, concurrency $CONCURRENCY, started $(date -u '+%Y-%m-%d %H:%M UTC')"
 (cd "$WORK" && "$FASTCHESS" -engine "cmd=$ENGINE" name=Corvanel option.Hash=16 \
