@@ -66,10 +66,11 @@ int evalParamCount;
 namespace {
 
 constexpr int SCALAR = -1;
+using Feeds = EvalParamFeeds;
 
 // A run of consecutive table entries over one weight or array: its name, the first element,
-// how many entries, the tuner's bounds and the array index of the first element (SCALAR for a
-// plain variable, which is named without brackets).
+// how many entries, the tuner's bounds, the array index of the first element (SCALAR for a
+// plain variable, which is named without brackets) and the derived table it feeds.
 struct ParamRow {
   const char* name;
   int32_t* first;
@@ -77,106 +78,108 @@ struct ParamRow {
   int32_t min;
   int32_t max;
   int firstIndex;
+  Feeds feeds;
 };
 
 // The table in entry order. The piece values have one bound per piece, hence one row each.
 constexpr ParamRow kParamRows[] = {
-    {"PieceValueMg", &PieceValueMg[0], 1, 60, 120, 0},
-    {"PieceValueMg", &PieceValueMg[1], 1, 280, 360, 1},
-    {"PieceValueMg", &PieceValueMg[2], 1, 300, 370, 2},
-    {"PieceValueMg", &PieceValueMg[3], 1, 420, 510, 3},
-    {"PieceValueMg", &PieceValueMg[4], 1, 950, 1030, 4},
-    {"PieceValueEg", &PieceValueEg[0], 1, 60, 120, 0},
-    {"PieceValueEg", &PieceValueEg[1], 1, 280, 360, 1},
-    {"PieceValueEg", &PieceValueEg[2], 1, 300, 370, 2},
-    {"PieceValueEg", &PieceValueEg[3], 1, 420, 510, 3},
-    {"PieceValueEg", &PieceValueEg[4], 1, 950, 1030, 4},
-    {"TempoMg", &TempoMg, 1, 0, 50, SCALAR},
-    {"TempoEg", &TempoEg, 1, 0, 50, SCALAR},
-    {"RookShutInByKing", &RookShutInByKing, 1, 0, 100, SCALAR},
-    {"RookShutInNoCastling", &RookShutInNoCastling, 1, 0, 20, SCALAR},
-    {"RookHalfOpenFile", &RookHalfOpenFile, 1, 0, 25, SCALAR},
-    {"RookOpenFile", &RookOpenFile, 1, 0, 40, SCALAR},
-    {"RookFileAttacked", &RookFileAttacked, 1, 0, 20, SCALAR},
-    {"RooksSameFile", &RooksSameFile, 1, 0, 50, SCALAR},
-    {"MajorOnSixth", &MajorOnSixth, 1, -10, 20, SCALAR},
-    {"MajorOnSeventh", &MajorOnSeventh, 1, -10, 40, SCALAR},
-    {"MajorOnSeventhKingBehind", &MajorOnSeventhKingBehind, 1, 0, 60, SCALAR},
-    {"MajorOnEighth", &MajorOnEighth, 1, -10, 20, SCALAR},
-    {"BishopPairMg", &BishopPairMg, 1, 0, 100, SCALAR},
-    {"BishopPairEg", &BishopPairEg, 1, 0, 100, SCALAR},
-    {"BishopPairManyPawns", &BishopPairManyPawns, 1, -9999, 9999, SCALAR},
-    {"BishopPairNoMinors", &BishopPairNoMinors, 1, -9999, 9999, SCALAR},
-    {"BishopTrapped", &BishopTrapped, 1, -9999, 9999, SCALAR},
-    {"BishopTrappedSixth", &BishopTrappedSixth, 1, -9999, 9999, SCALAR},
-    {"BishopPawnColourMg", &BishopPawnColourMg, 1, -9999, 9999, SCALAR},
-    {"BishopPawnColourEg", &BishopPawnColourEg, 1, -9999, 9999, SCALAR},
-    {"BishopBlocksCentrePawn", &BishopBlocksCentrePawn, 1, -9999, 9999, SCALAR},
-    {"BishopCentreBlockMg", &BishopCentreBlockMg, 1, -9999, 9999, SCALAR},
-    {"BishopCentreBlockEg", &BishopCentreBlockEg, 1, -9999, 9999, SCALAR},
-    {"BishopBothWingsMg", &BishopBothWingsMg, 1, -9999, 9999, SCALAR},
-    {"BishopBothWingsEg", &BishopBothWingsEg, 1, -9999, 9999, SCALAR},
-    {"CentreFileDoubled", &CentreFileDoubled, 1, -9999, 9999, SCALAR},
-    {"BackwardPawnByFile", &BackwardPawnByFile[0], 8, -5, 50, 0},
-    {"BackwardPawnHalfOpen", &BackwardPawnHalfOpen, 1, -5, 50, SCALAR},
-    {"UnsupportedPawnAttackedMg", &UnsupportedPawnAttackedMg, 1, -5, 50, SCALAR},
-    {"UnsupportedPawnAttackedEg", &UnsupportedPawnAttackedEg, 1, -5, 50, SCALAR},
-    {"BackwardStopAttacked", &BackwardStopAttacked, 1, -5, 50, SCALAR},
-    {"BackwardStopOccupied", &BackwardStopOccupied, 1, -5, 50, SCALAR},
-    {"BackwardBlockedByPawn", &BackwardBlockedByPawn, 1, -5, 50, SCALAR},
-    {"PassedPawnFreePath", &PassedPawnFreePath, 1, -5, 100, SCALAR},
-    {"LongRangeByCentrePawns", &LongRangeByCentrePawns[0], 9, -9999, 9999, 0},
-    {"KnightPawnSupport", &KnightPawnSupport, 1, -9999, 9999, SCALAR},
-    {"KnightOutpostMg", &KnightOutpostMg[0], 8, -9999, 9999, 0},
-    {"KnightOutpostEg", &KnightOutpostEg[0], 8, -9999, 9999, 0},
-    {"KnightKingDistance", &KnightKingDistance[0], 7, -9999, 9999, 0},
-    {"KnightAdvancedNoRetreat", &KnightAdvancedNoRetreat, 1, -9999, 9999, SCALAR},
-    {"KnightBlocksCPawn", &KnightBlocksCPawn, 1, -9999, 9999, SCALAR},
-    {"KnightNoSafeSquare", &KnightNoSafeSquare, 1, -9999, 9999, SCALAR},
-    {"KingLostCastling", &KingLostCastling, 1, -9999, 9999, SCALAR},
-    {"CornerKnightRook", &CornerKnightRook, 1, -9999, 9999, SCALAR},
-    {"DevelopmentPenalty", &DevelopmentPenalty[0], 11, -9999, 9999, 0},
-    {"DoubledPawnMg", &DoubledPawnMg, 1, -9999, 9999, SCALAR},
-    {"DoubledPawnEg", &DoubledPawnEg, 1, -9999, 9999, SCALAR},
-    {"PawnRunMg", &PawnRunMg[0], 9, -9999, 9999, 0},
-    {"PawnRunEg", &PawnRunEg[0], 9, -9999, 9999, 0},
-    {"PawnSquareMg", &PawnSquareMg[0], 24, -9999, 9999, 0},
-    {"PawnSquareEg", &PawnSquareEg[0], 24, -9999, 9999, 0},
-    {"PassedPawnMg", &PassedPawnMg[0], 6, -9999, 9999, 0},
-    {"PassedPawnEg", &PassedPawnEg[0], 6, -9999, 9999, 0},
-    {"RookSquareEg", &RookSquareEg, 1, -9999, 9999, SCALAR},
-    {"KnightSquareMg", &KnightSquareMg[0], 32, -9999, 9999, 0},
-    {"KingRegionEg", &KingRegionEg[0], 9, -9999, 9999, 0},
-    {"PassedEnemyKingDistance", &PassedEnemyKingDistance[0], 7, -9999, 9999, 0},
-    {"PassedOwnKingDistance", &PassedOwnKingDistance[0], 7, -9999, 9999, 0},
-    {"PassedKingOnPath", &PassedKingOnPath, 1, -9999, 9999, SCALAR},
-    {"ImbalanceKnight", &ImbalanceKnight[0], 12, -9999, 9999, 0},
-    {"ImbalanceBishop", &ImbalanceBishop[0], 12, -9999, 9999, 0},
-    {"ImbalanceKnightRook", &ImbalanceKnightRook[0], 12, -9999, 9999, 0},
-    {"ImbalanceBishopRook", &ImbalanceBishopRook[0], 12, -9999, 9999, 0},
-    {"ImbalanceTwoMinorsRook", &ImbalanceTwoMinorsRook[0], 12, -9999, 9999, 0},
-    {"ImbalanceQueenRookKnight", &ImbalanceQueenRookKnight[0], 12, -9999, 9999, 0},
-    {"ImbalanceQueenRookBishop", &ImbalanceQueenRookBishop[0], 12, -9999, 9999, 0},
-    {"ImbalanceQueenRookBishopPair", &ImbalanceQueenRookBishopPair[0], 12, -9999, 9999, 0},
-    {"QueenVsRooks", &QueenVsRooks[0], 5, -9999, 9999, 0},
-    {"KnightMobility", &MobilityTable[2][0], 9, -9999, 9999, 0},
-    {"BishopMobility", &MobilityTable[3][0], 14, -9999, 9999, 0},
-    {"RookMobility", &MobilityTable[4][0], 15, -9999, 9999, 0},
-    {"QueenMobility", &MobilityTable[5][0], 28, -9999, 9999, 0},
-    {"KingMobility", &MobilityTable[6][0], 9, -9999, 9999, 0},
-    {"TradeDownShift", &TradeDownShift, 1, -9999, 9999, SCALAR},
-    {"TradeDownBonus", &TradeDownBonus, 1, -9999, 9999, SCALAR},
-    {"MinorsUnprotectedMg", &MinorsUnprotectedMg, 1, -9999, 9999, SCALAR},
-    {"MinorsUnprotectedEg", &MinorsUnprotectedEg, 1, -9999, 9999, SCALAR},
-    {"ThreatValue", &ThreatValue[0], 20, -9999, 9999, 0},
-    {"RookFileEnemyQueen", &RookFileEnemyQueen, 1, -9999, 9999, SCALAR},
-    {"KnightKingAttackWeight", &KnightKingAttackWeight, 1, -9999, 9999, SCALAR},
-    {"BishopKingAttackWeight", &BishopKingAttackWeight, 1, -9999, 9999, SCALAR},
-    {"RookKingAttackWeight", &RookKingAttackWeight, 1, -9999, 9999, SCALAR},
-    {"KingAttackWeight", &KingAttackWeight[0], 6, -9999, 9999, 0},
-    {"KingDangerBase", &KingDangerBase, 1, -9999, 9999, SCALAR},
-    {"KingDangerStep", &KingDangerStep, 1, -9999, 9999, SCALAR},
-    {"KingAttackersBonus", &KingAttackersBonus[0], 8, -9999, 9999, 0},
+    {"PieceValueMg", &PieceValueMg[0], 1, 60, 120, 0, Feeds::PIECE_VALUES},
+    {"PieceValueMg", &PieceValueMg[1], 1, 280, 360, 1, Feeds::PIECE_VALUES},
+    {"PieceValueMg", &PieceValueMg[2], 1, 300, 370, 2, Feeds::PIECE_VALUES},
+    {"PieceValueMg", &PieceValueMg[3], 1, 420, 510, 3, Feeds::PIECE_VALUES},
+    {"PieceValueMg", &PieceValueMg[4], 1, 950, 1030, 4, Feeds::PIECE_VALUES},
+    {"PieceValueEg", &PieceValueEg[0], 1, 60, 120, 0, Feeds::PIECE_VALUES},
+    {"PieceValueEg", &PieceValueEg[1], 1, 280, 360, 1, Feeds::PIECE_VALUES},
+    {"PieceValueEg", &PieceValueEg[2], 1, 300, 370, 2, Feeds::PIECE_VALUES},
+    {"PieceValueEg", &PieceValueEg[3], 1, 420, 510, 3, Feeds::PIECE_VALUES},
+    {"PieceValueEg", &PieceValueEg[4], 1, 950, 1030, 4, Feeds::PIECE_VALUES},
+    {"TempoMg", &TempoMg, 1, 0, 50, SCALAR, Feeds::NOTHING},
+    {"TempoEg", &TempoEg, 1, 0, 50, SCALAR, Feeds::NOTHING},
+    {"RookShutInByKing", &RookShutInByKing, 1, 0, 100, SCALAR, Feeds::NOTHING},
+    {"RookShutInNoCastling", &RookShutInNoCastling, 1, 0, 20, SCALAR, Feeds::NOTHING},
+    {"RookHalfOpenFile", &RookHalfOpenFile, 1, 0, 25, SCALAR, Feeds::NOTHING},
+    {"RookOpenFile", &RookOpenFile, 1, 0, 40, SCALAR, Feeds::NOTHING},
+    {"RookFileAttacked", &RookFileAttacked, 1, 0, 20, SCALAR, Feeds::NOTHING},
+    {"RooksSameFile", &RooksSameFile, 1, 0, 50, SCALAR, Feeds::NOTHING},
+    {"MajorOnSixth", &MajorOnSixth, 1, -10, 20, SCALAR, Feeds::NOTHING},
+    {"MajorOnSeventh", &MajorOnSeventh, 1, -10, 40, SCALAR, Feeds::NOTHING},
+    {"MajorOnSeventhKingBehind", &MajorOnSeventhKingBehind, 1, 0, 60, SCALAR, Feeds::NOTHING},
+    {"MajorOnEighth", &MajorOnEighth, 1, -10, 20, SCALAR, Feeds::NOTHING},
+    {"BishopPairMg", &BishopPairMg, 1, 0, 100, SCALAR, Feeds::NOTHING},
+    {"BishopPairEg", &BishopPairEg, 1, 0, 100, SCALAR, Feeds::NOTHING},
+    {"BishopPairManyPawns", &BishopPairManyPawns, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"BishopPairNoMinors", &BishopPairNoMinors, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"BishopTrapped", &BishopTrapped, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"BishopTrappedSixth", &BishopTrappedSixth, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"BishopPawnColourMg", &BishopPawnColourMg, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"BishopPawnColourEg", &BishopPawnColourEg, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"BishopBlocksCentrePawn", &BishopBlocksCentrePawn, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"BishopCentreBlockMg", &BishopCentreBlockMg, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"BishopCentreBlockEg", &BishopCentreBlockEg, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"BishopBothWingsMg", &BishopBothWingsMg, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"BishopBothWingsEg", &BishopBothWingsEg, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"CentreFileDoubled", &CentreFileDoubled, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"BackwardPawnByFile", &BackwardPawnByFile[0], 8, -5, 50, 0, Feeds::NOTHING},
+    {"BackwardPawnHalfOpen", &BackwardPawnHalfOpen, 1, -5, 50, SCALAR, Feeds::NOTHING},
+    {"UnsupportedPawnAttackedMg", &UnsupportedPawnAttackedMg, 1, -5, 50, SCALAR, Feeds::NOTHING},
+    {"UnsupportedPawnAttackedEg", &UnsupportedPawnAttackedEg, 1, -5, 50, SCALAR, Feeds::NOTHING},
+    {"BackwardStopAttacked", &BackwardStopAttacked, 1, -5, 50, SCALAR, Feeds::NOTHING},
+    {"BackwardStopOccupied", &BackwardStopOccupied, 1, -5, 50, SCALAR, Feeds::NOTHING},
+    {"BackwardBlockedByPawn", &BackwardBlockedByPawn, 1, -5, 50, SCALAR, Feeds::NOTHING},
+    {"PassedPawnFreePath", &PassedPawnFreePath, 1, -5, 100, SCALAR, Feeds::NOTHING},
+    {"LongRangeByCentrePawns", &LongRangeByCentrePawns[0], 9, -9999, 9999, 0, Feeds::NOTHING},
+    {"KnightPawnSupport", &KnightPawnSupport, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"KnightOutpostMg", &KnightOutpostMg[0], 8, -9999, 9999, 0, Feeds::NOTHING},
+    {"KnightOutpostEg", &KnightOutpostEg[0], 8, -9999, 9999, 0, Feeds::NOTHING},
+    {"KnightKingDistance", &KnightKingDistance[0], 7, -9999, 9999, 0, Feeds::NOTHING},
+    {"KnightAdvancedNoRetreat", &KnightAdvancedNoRetreat, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"KnightBlocksCPawn", &KnightBlocksCPawn, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"KnightNoSafeSquare", &KnightNoSafeSquare, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"KingLostCastling", &KingLostCastling, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"CornerKnightRook", &CornerKnightRook, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"DevelopmentPenalty", &DevelopmentPenalty[0], 11, -9999, 9999, 0, Feeds::NOTHING},
+    {"DoubledPawnMg", &DoubledPawnMg, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"DoubledPawnEg", &DoubledPawnEg, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"PawnRunMg", &PawnRunMg[0], 9, -9999, 9999, 0, Feeds::PAWN_RUNS},
+    {"PawnRunEg", &PawnRunEg[0], 9, -9999, 9999, 0, Feeds::PAWN_RUNS},
+    {"PawnSquareMg", &PawnSquareMg[0], 24, -9999, 9999, 0, Feeds::PIECE_SQUARES},
+    {"PawnSquareEg", &PawnSquareEg[0], 24, -9999, 9999, 0, Feeds::PIECE_SQUARES},
+    {"PassedPawnMg", &PassedPawnMg[0], 6, -9999, 9999, 0, Feeds::PIECE_SQUARES},
+    {"PassedPawnEg", &PassedPawnEg[0], 6, -9999, 9999, 0, Feeds::PIECE_SQUARES},
+    {"RookSquareEg", &RookSquareEg, 1, -9999, 9999, SCALAR, Feeds::PIECE_SQUARES},
+    {"KnightSquareMg", &KnightSquareMg[0], 32, -9999, 9999, 0, Feeds::PIECE_SQUARES},
+    {"KingRegionEg", &KingRegionEg[0], 9, -9999, 9999, 0, Feeds::PIECE_SQUARES},
+    {"PassedEnemyKingDistance", &PassedEnemyKingDistance[0], 7, -9999, 9999, 0, Feeds::NOTHING},
+    {"PassedOwnKingDistance", &PassedOwnKingDistance[0], 7, -9999, 9999, 0, Feeds::NOTHING},
+    {"PassedKingOnPath", &PassedKingOnPath, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"ImbalanceKnight", &ImbalanceKnight[0], 12, -9999, 9999, 0, Feeds::NOTHING},
+    {"ImbalanceBishop", &ImbalanceBishop[0], 12, -9999, 9999, 0, Feeds::NOTHING},
+    {"ImbalanceKnightRook", &ImbalanceKnightRook[0], 12, -9999, 9999, 0, Feeds::NOTHING},
+    {"ImbalanceBishopRook", &ImbalanceBishopRook[0], 12, -9999, 9999, 0, Feeds::NOTHING},
+    {"ImbalanceTwoMinorsRook", &ImbalanceTwoMinorsRook[0], 12, -9999, 9999, 0, Feeds::NOTHING},
+    {"ImbalanceQueenRookKnight", &ImbalanceQueenRookKnight[0], 12, -9999, 9999, 0, Feeds::NOTHING},
+    {"ImbalanceQueenRookBishop", &ImbalanceQueenRookBishop[0], 12, -9999, 9999, 0, Feeds::NOTHING},
+    {"ImbalanceQueenRookBishopPair", &ImbalanceQueenRookBishopPair[0], 12, -9999, 9999, 0,
+     Feeds::NOTHING},
+    {"QueenVsRooks", &QueenVsRooks[0], 5, -9999, 9999, 0, Feeds::NOTHING},
+    {"KnightMobility", &MobilityTable[2][0], 9, -9999, 9999, 0, Feeds::BLACK_MOBILITY},
+    {"BishopMobility", &MobilityTable[3][0], 14, -9999, 9999, 0, Feeds::BLACK_MOBILITY},
+    {"RookMobility", &MobilityTable[4][0], 15, -9999, 9999, 0, Feeds::BLACK_MOBILITY},
+    {"QueenMobility", &MobilityTable[5][0], 28, -9999, 9999, 0, Feeds::BLACK_MOBILITY},
+    {"KingMobility", &MobilityTable[6][0], 9, -9999, 9999, 0, Feeds::BLACK_MOBILITY},
+    {"TradeDownShift", &TradeDownShift, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"TradeDownBonus", &TradeDownBonus, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"MinorsUnprotectedMg", &MinorsUnprotectedMg, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"MinorsUnprotectedEg", &MinorsUnprotectedEg, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"ThreatValue", &ThreatValue[0], 20, -9999, 9999, 0, Feeds::THREATS},
+    {"RookFileEnemyQueen", &RookFileEnemyQueen, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"KnightKingAttackWeight", &KnightKingAttackWeight, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"BishopKingAttackWeight", &BishopKingAttackWeight, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"RookKingAttackWeight", &RookKingAttackWeight, 1, -9999, 9999, SCALAR, Feeds::NOTHING},
+    {"KingAttackWeight", &KingAttackWeight[0], 6, -9999, 9999, 0, Feeds::NOTHING},
+    {"KingDangerBase", &KingDangerBase, 1, -9999, 9999, SCALAR, Feeds::KING_DANGER},
+    {"KingDangerStep", &KingDangerStep, 1, -9999, 9999, SCALAR, Feeds::KING_DANGER},
+    {"KingAttackersBonus", &KingAttackersBonus[0], 8, -9999, 9999, 0, Feeds::NOTHING},
 };
 
 constexpr int totalEntries() {
@@ -286,19 +289,33 @@ void forEachEntry(Visit visit) {
     for (int k = 0; k < row.count; ++k) visit(entry++, row, k);
 }
 
+// The row holding an entry and the entry's offset in it; nullptr outside the table.
+const ParamRow* rowOf(int index, int* offset) {
+  if (index < 0) return nullptr;
+  for (const ParamRow& row : kParamRows) {
+    if (index < row.count) {
+      *offset = index;
+      return &row;
+    }
+    index -= row.count;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::string evalParamName(int index) {
-  if (index < 0 || index >= EVAL_PARAM_COUNT) return "?";
-  int first = 0;
-  for (const ParamRow& row : kParamRows) {
-    if (index < first + row.count) {
-      if (row.firstIndex == SCALAR) return row.name;
-      return std::string(row.name) + "[" + std::to_string(row.firstIndex + index - first) + "]";
-    }
-    first += row.count;
-  }
-  return "?";
+  int offset = 0;
+  const ParamRow* row = rowOf(index, &offset);
+  if (!row) return "?";
+  if (row->firstIndex == SCALAR) return row->name;
+  return std::string(row->name) + "[" + std::to_string(row->firstIndex + offset) + "]";
+}
+
+EvalParamFeeds evalParamFeeds(int index) {
+  int offset = 0;
+  const ParamRow* row = rowOf(index, &offset);
+  return row ? row->feeds : Feeds::NOTHING;
 }
 
 void InitEvalDefaults() {

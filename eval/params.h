@@ -79,8 +79,23 @@ constexpr int EVAL_PARAM_COUNT = 457;
 extern EvalParam evalParams[EVAL_PARAM_COUNT];
 extern int evalParamCount;  // entries the writer and the tuners walk
 
+// The derived table (eval/derived.h) an entry is read through, which must be rebuilt when the
+// entry changes; NOTHING for the weights the evaluation reads as they are. KING_DANGER stays
+// last: RebuildAllDerivedTables walks them all.
+enum class EvalParamFeeds : uint8_t {
+  NOTHING,
+  PIECE_VALUES,    // piece values by code
+  PAWN_RUNS,       // pawn-run tables
+  PIECE_SQUARES,   // piece-square and passed-pawn tables, king end-game regions
+  BLACK_MOBILITY,  // black copies of the mobility rows
+  THREATS,         // threat table
+  KING_DANGER,     // king-danger scale
+};
+
 // Name of an entry for messages, e.g. "KnightMobility[0]".
 std::string evalParamName(int index);
+// What an entry feeds; NOTHING outside the table.
+EvalParamFeeds evalParamFeeds(int index);
 
 void InitEvalDefaults();
 void SetupEvalParamTable();
@@ -103,6 +118,7 @@ void DeriveEvalValues();
 // The whole evaluation start-up in one call: built-in values, table, embedded text, derived
 // values and every derived table. Tests use it to put the defaults back.
 void ResetEvalParamsToDefaults();
+// After a tuner changed one entry: rebuilds the derived table the entry feeds.
 void ApplyEvalParamChange(int index);
 // Rebuilds every derived table from the current values (after a file load).
 void RebuildAllDerivedTables();
