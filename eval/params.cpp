@@ -1,5 +1,5 @@
-// The evaluation weights, the numbered parameter table that points at them, their built-in
-// values and the fixed values forced once the embedded text has been loaded.
+// The evaluation weights, the numbered parameter table that points at them (names, bounds and
+// the derived table each entry feeds) and the fixed values forced once a text has been loaded.
 #include "eval/params.h"
 
 #include <string>
@@ -82,6 +82,7 @@ struct ParamRow {
 };
 
 // The table in entry order. The piece values have one bound per piece, hence one row each.
+// The default values are not here: eval/default_params.txt holds them, one line per entry.
 constexpr ParamRow kParamRows[] = {
     {"PieceValueMg", &PieceValueMg[0], 1, 60, 120, 0, Feeds::PIECE_VALUES},
     {"PieceValueMg", &PieceValueMg[1], 1, 280, 360, 1, Feeds::PIECE_VALUES},
@@ -189,98 +190,6 @@ constexpr int totalEntries() {
 }
 static_assert(totalEntries() == EVAL_PARAM_COUNT, "the rows must cover every table entry");
 
-// The built-in values, equal to the embedded text: they stand wherever that text falls short.
-constexpr int32_t kBuiltInValues[EVAL_PARAM_COUNT] = {
-    90, 330, 335, 477, 975,  // 0 PieceValueMg
-    100, 325, 340, 527, 990,  // 5 PieceValueEg
-    9,  // 10 TempoMg
-    3,  // 11 TempoEg
-    20,  // 12 RookShutInByKing
-    0,  // 13 RookShutInNoCastling
-    2,  // 14 RookHalfOpenFile
-    10,  // 15 RookOpenFile
-    0,  // 16 RookFileAttacked
-    11,  // 17 RooksSameFile
-    5,  // 18 MajorOnSixth
-    5,  // 19 MajorOnSeventh
-    13,  // 20 MajorOnSeventhKingBehind
-    1,  // 21 MajorOnEighth
-    39,  // 22 BishopPairMg
-    50,  // 23 BishopPairEg
-    3,  // 24 BishopPairManyPawns
-    2,  // 25 BishopPairNoMinors
-    33,  // 26 BishopTrapped
-    16,  // 27 BishopTrappedSixth
-    3,  // 28 BishopPawnColourMg
-    5,  // 29 BishopPawnColourEg
-    4,  // 30 BishopBlocksCentrePawn
-    2,  // 31 BishopCentreBlockMg
-    -2,  // 32 BishopCentreBlockEg
-    26,  // 33 BishopBothWingsMg
-    6,  // 34 BishopBothWingsEg
-    2,  // 35 CentreFileDoubled
-    -2, 4, 5, 3, 7, -1, 6, 6,  // 36 BackwardPawnByFile
-    5,  // 44 BackwardPawnHalfOpen
-    3,  // 45 UnsupportedPawnAttackedMg
-    3,  // 46 UnsupportedPawnAttackedEg
-    3,  // 47 BackwardStopAttacked
-    4,  // 48 BackwardStopOccupied
-    -2,  // 49 BackwardBlockedByPawn
-    12,  // 50 PassedPawnFreePath
-    8, 8, 6, 2, 3, 1, 6, -15, -15,  // 51 LongRangeByCentrePawns
-    3,  // 60 KnightPawnSupport
-    8, 9, 9, 12, 21, 12, 4, 10,  // 61 KnightOutpostMg
-    0, -4, 6, 8, 2, -2, -8, -8,  // 69 KnightOutpostEg
-    0, 26, 20, 10, 5, -2, -3,  // 77 KnightKingDistance
-    3,  // 84 KnightAdvancedNoRetreat
-    1,  // 85 KnightBlocksCPawn
-    -2,  // 86 KnightNoSafeSquare
-    10,  // 87 KingLostCastling
-    3,  // 88 CornerKnightRook
-    0, 5, 8, 14, 24, 42, 106, 165, 235, 235, 250,  // 89 DevelopmentPenalty
-    9,  // 100 DoubledPawnMg
-    13,  // 101 DoubledPawnEg
-    2, 4, 19, 29, 40, 58, 68, 83, 91,  // 102 PawnRunMg
-    5, -2, 18, 24, 35, 48, 67, 75, 82,  // 111 PawnRunEg
-    -7, -2, 1, 6, -7, -2, 3, 14, -7, -2, 7, 24, -7, -2, 7, 14, -7, -2, 3, 6, -7, -2, 1, 6,  // 120 PawnSquareMg
-    -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3,  // 144 PawnSquareEg
-    -31, -27, -6, 56, 88, 142,  // 168 PassedPawnMg
-    -54, -29, 32, 80, 132, 216,  // 174 PassedPawnEg
-    4,  // 180 RookSquareEg
-    -48, -33, -25, -21, -25, -11, -6, -8, -18, 5, 5, 13, -5, 5, 15, 22, -5, 2, 18, 22, -14, 0, 12, 15, -30, -15, -4, 3, -55, -26, -19, -15,  // 181 KnightSquareMg
-    -61, -37, -20, -12, 4, 7, 10, 10, 22,  // 213 KingRegionEg
-    64, 23, 9, -3, -10, -14, -27,  // 222 PassedEnemyKingDistance
-    12, 3, -9, -15, -17, -23, -45,  // 229 PassedOwnKingDistance
-    -8,  // 236 PassedKingOnPath
-    -34, -23, -1, -6, 6, -1, 1, 0, 11, 3, 2, -2,  // 237 ImbalanceKnight
-    0, -23, -10, -5, 5, -1, 0, -19, -7, -1, 11, -1,  // 249 ImbalanceBishop
-    5, 20, 20, 14, 3, -2, 12, 14, 4, 21, 8, 1,  // 261 ImbalanceKnightRook
-    5, 15, 13, 3, 5, 2, 19, 17, 6, 10, 3, 5,  // 273 ImbalanceBishopRook
-    1, 5, 5, 5, 5, 0, -6, 5, 8, 24, 7, 0,  // 285 ImbalanceTwoMinorsRook
-    -24, -34, -19, -5, -1, 0, -33, -34, -23, -6, -1, 0,  // 297 ImbalanceQueenRookKnight
-    -16, -17, -7, -5, -2, 0, -21, -23, -15, -5, -5, 0,  // 309 ImbalanceQueenRookBishop
-    -17, -26, -7, -5, -1, 0, -20, -28, -12, -5, -4, 0,  // 321 ImbalanceQueenRookBishopPair
-    -1, 30, 46, 90, 76,  // 333 QueenVsRooks
-    -45, -24, -18, -8, -3, 4, 8, 9, 5,  // 338 KnightMobility
-    -44, -26, -21, -13, -4, 5, 10, 14, 17, 18, 22, 22, 26, 18,  // 347 BishopMobility
-    -39, -20, -19, -12, -11, -6, -2, 4, 8, 14, 19, 21, 22, 21, 18,  // 361 RookMobility
-    -40, -39, -32, -31, -20, -16, -10, -5, -1, 4, 6, 8, 9, 10, 11, 11, 11, 10, 11, 8, 9, 10, 11, 9, 9, 32, 9, 10,  // 376 QueenMobility
-    -5, -1, -9, -5, -9, -2, 9, 11, 2,  // 404 KingMobility
-    13,  // 413 TradeDownShift
-    13,  // 414 TradeDownBonus
-    5,  // 415 MinorsUnprotectedMg
-    3,  // 416 MinorsUnprotectedEg
-    46, 33, 31, 38, 27, 24, 18, 39, 8, 23, 1, 18, 13, 8, 10, 29, 0, 12, 0, 15,  // 417 ThreatValue
-    -2,  // 437 RookFileEnemyQueen
-    1,  // 438 KnightKingAttackWeight
-    6,  // 439 BishopKingAttackWeight
-    4,  // 440 RookKingAttackWeight
-    20, 0, 1, 0, 0, 0,  // 441 KingAttackWeight
-    -20,  // 447 KingDangerBase
-    9,  // 448 KingDangerStep
-    -11, -10, -5, 8, 22, 32, 41, 39,  // 449 KingAttackersBonus
-};
-
 // Calls visit(entry, row, offset within the row) for every entry in table order.
 template <typename Visit>
 void forEachEntry(Visit visit) {
@@ -319,7 +228,7 @@ EvalParamFeeds evalParamFeeds(int index) {
 }
 
 void InitEvalDefaults() {
-  forEachEntry([](int entry, const ParamRow& row, int k) { row.first[k] = kBuiltInValues[entry]; });
+  forEachEntry([](int, const ParamRow& row, int k) { row.first[k] = 0; });
   // The king has no material value; only pawn..queen are parameters.
   PieceValueMg[5] = 0;
   PieceValueEg[5] = 0;

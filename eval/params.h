@@ -97,6 +97,8 @@ std::string evalParamName(int index);
 // What an entry feeds; NOTHING outside the table.
 EvalParamFeeds evalParamFeeds(int index);
 
+// The weights outside the table (the king's piece values, the shelter unit). Table entries are
+// left at 0: their defaults are the embedded text's, stored by LoadEmbeddedEvalParams.
 void InitEvalDefaults();
 void SetupEvalParamTable();
 void LoadEmbeddedEvalParams();
@@ -115,7 +117,7 @@ bool WriteEvalParamFile(const char* baseName, int number);
 // moves it afterwards.
 void ForceFixedEvalValues();
 void DeriveEvalValues();
-// The whole evaluation start-up in one call: built-in values, table, embedded text, derived
+// The whole evaluation start-up in one call: fixed values, table, embedded text, derived
 // values and every derived table. Tests use it to put the defaults back.
 void ResetEvalParamsToDefaults();
 // After a tuner changed one entry: rebuilds the derived table the entry feeds.
