@@ -239,30 +239,41 @@ void BuildKingDangerTable() {
   for (int i = 0; i < 100; ++i) KingDangerTable[i] = KingDangerBase + i * KingDangerStep;
 }
 
-void ApplyEvalParamChange(int index) {
-  if (index <= 9) {
-    if (index >= 0) BuildPieceValuesByCode();
-  } else if (index >= 102 && index <= 119) {
-    BuildPawnRunTables();
-  } else if (index >= 120 && index <= 221) {
-    // Pawn, knight, rook and king squares and the passed-pawn ranks (168-179) all live in the
-    // tables this build writes; the king regions (213-221) go through the template it refills.
-    BuildPieceSquareTables();
-  } else if (index >= 338 && index <= 412) {
-    CopyBlackMobilityRows();
-  } else if (index >= 417 && index <= 436) {
-    BuildThreatTable();
-  } else if (index == 447 || index == 448) {
-    BuildKingDangerTable();
+namespace {
+
+void rebuild(EvalParamFeeds table) {
+  switch (table) {
+    case EvalParamFeeds::NOTHING:
+      return;
+    case EvalParamFeeds::PIECE_VALUES:
+      BuildPieceValuesByCode();
+      return;
+    case EvalParamFeeds::PAWN_RUNS:
+      BuildPawnRunTables();
+      return;
+    case EvalParamFeeds::PIECE_SQUARES:
+      // The king regions go through the template this build refills.
+      BuildPieceSquareTables();
+      return;
+    case EvalParamFeeds::BLACK_MOBILITY:
+      CopyBlackMobilityRows();
+      return;
+    case EvalParamFeeds::THREATS:
+      BuildThreatTable();
+      return;
+    case EvalParamFeeds::KING_DANGER:
+      BuildKingDangerTable();
+      return;
   }
 }
 
+}  // namespace
+
+void ApplyEvalParamChange(int index) { rebuild(evalParamFeeds(index)); }
+
 void RebuildAllDerivedTables() {
-  // ExchangeValue stays as built at start-up: the search's ordering keeps its own scale.
-  BuildPieceValuesByCode();
-  CopyBlackMobilityRows();
-  BuildPieceSquareTables();
-  BuildPawnRunTables();
-  BuildThreatTable();
-  BuildKingDangerTable();
+  // Every table an entry can feed. ExchangeValue stays as built at start-up: the search's
+  // ordering keeps its own scale.
+  for (int table = 0; table <= int(EvalParamFeeds::KING_DANGER); ++table)
+    rebuild(EvalParamFeeds(table));
 }

@@ -13,7 +13,7 @@
 #include "eval/derived.h"
 #include "eval/params.h"
 
-// Generated at configure time from eval/default_params.txt.
+// Generated at configure time from eval/default_params.txt, the source of the default values.
 extern const char embeddedEvalParamText[];
 
 namespace {

@@ -1,67 +1,69 @@
 // The evaluation weights and the numbered parameter table over them. Every external form of the
 // weights (the embedded default text, parameter files) is one line per table entry, in order.
+// The table's rows (names, bounds, what each feeds) are in eval/params.cpp; the default values
+// are eval/default_params.txt alone.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-// ---- The weights (entry numbers of the parameter table in brackets) ----
-extern int32_t PieceValueMg[6];  // [0-4] pawn..queen; [5] king, always 0, not in the table
-extern int32_t PieceValueEg[6];  // [5-9]
-extern int32_t TempoMg, TempoEg;                                   // 10, 11
-extern int32_t RookShutInByKing, RookShutInNoCastling;             // 12, 13
-extern int32_t RookHalfOpenFile, RookOpenFile, RookFileAttacked;   // 14-16
-extern int32_t RooksSameFile;                                      // 17
-extern int32_t MajorOnSixth, MajorOnSeventh, MajorOnSeventhKingBehind, MajorOnEighth;  // 18-21
-extern int32_t BishopPairMg, BishopPairEg, BishopPairManyPawns, BishopPairNoMinors;    // 22-25
-extern int32_t BishopTrapped, BishopTrappedSixth;                  // 26, 27
-extern int32_t BishopPawnColourMg, BishopPawnColourEg;             // 28, 29
-extern int32_t BishopBlocksCentrePawn;                             // 30
-extern int32_t BishopCentreBlockMg, BishopCentreBlockEg;           // 31, 32
-extern int32_t BishopBothWingsMg, BishopBothWingsEg;               // 33, 34
-extern int32_t CentreFileDoubled;                                  // 35
-extern int32_t BackwardPawnByFile[8];                              // 36-43
-extern int32_t BackwardPawnHalfOpen;                               // 44
-extern int32_t UnsupportedPawnAttackedMg, UnsupportedPawnAttackedEg;  // 45, 46
-extern int32_t BackwardStopAttacked, BackwardStopOccupied, BackwardBlockedByPawn;  // 47-49
-extern int32_t PassedPawnFreePath;                                 // 50
-extern int32_t LongRangeByCentrePawns[9];                          // 51-59
-extern int32_t KnightPawnSupport;                                  // 60
-extern int32_t KnightOutpostMg[8], KnightOutpostEg[8];             // 61-68, 69-76
-extern int32_t KnightKingDistance[7];                              // 77-83
-extern int32_t KnightAdvancedNoRetreat, KnightBlocksCPawn, KnightNoSafeSquare;  // 84-86
-extern int32_t KingLostCastling;                                   // 87
-extern int32_t CornerKnightRook;                                   // 88
-extern int32_t DevelopmentPenalty[11];                             // 89-99
-extern int32_t DoubledPawnMg, DoubledPawnEg;                       // 100, 101
-extern int32_t PawnRunMg[9], PawnRunEg[9];                         // 102-110, 111-119
-extern int32_t PawnSquareMg[24], PawnSquareEg[24];                 // 120-143, 144-167
-extern int32_t PassedPawnMg[6], PassedPawnEg[6];                   // 168-173, 174-179
-extern int32_t RookSquareEg;                                       // 180
-extern int32_t KnightSquareMg[32];                                 // 181-212
-extern int32_t KingRegionEg[9];                                    // 213-221
-extern int32_t PassedEnemyKingDistance[7], PassedOwnKingDistance[7];  // 222-228, 229-235
-extern int32_t PassedKingOnPath;                                   // 236
+// ---- The weights, in table order ----
+extern int32_t PieceValueMg[6];  // pawn..queen; [5] is the king's, always 0, not in the table
+extern int32_t PieceValueEg[6];
+extern int32_t TempoMg, TempoEg;
+extern int32_t RookShutInByKing, RookShutInNoCastling;
+extern int32_t RookHalfOpenFile, RookOpenFile, RookFileAttacked;
+extern int32_t RooksSameFile;
+extern int32_t MajorOnSixth, MajorOnSeventh, MajorOnSeventhKingBehind, MajorOnEighth;
+extern int32_t BishopPairMg, BishopPairEg, BishopPairManyPawns, BishopPairNoMinors;
+extern int32_t BishopTrapped, BishopTrappedSixth;
+extern int32_t BishopPawnColourMg, BishopPawnColourEg;
+extern int32_t BishopBlocksCentrePawn;
+extern int32_t BishopCentreBlockMg, BishopCentreBlockEg;
+extern int32_t BishopBothWingsMg, BishopBothWingsEg;
+extern int32_t CentreFileDoubled;
+extern int32_t BackwardPawnByFile[8];
+extern int32_t BackwardPawnHalfOpen;
+extern int32_t UnsupportedPawnAttackedMg, UnsupportedPawnAttackedEg;
+extern int32_t BackwardStopAttacked, BackwardStopOccupied, BackwardBlockedByPawn;
+extern int32_t PassedPawnFreePath;
+extern int32_t LongRangeByCentrePawns[9];
+extern int32_t KnightPawnSupport;
+extern int32_t KnightOutpostMg[8], KnightOutpostEg[8];
+extern int32_t KnightKingDistance[7];
+extern int32_t KnightAdvancedNoRetreat, KnightBlocksCPawn, KnightNoSafeSquare;
+extern int32_t KingLostCastling;
+extern int32_t CornerKnightRook;
+extern int32_t DevelopmentPenalty[11];
+extern int32_t DoubledPawnMg, DoubledPawnEg;
+extern int32_t PawnRunMg[9], PawnRunEg[9];
+extern int32_t PawnSquareMg[24], PawnSquareEg[24];
+extern int32_t PassedPawnMg[6], PassedPawnEg[6];
+extern int32_t RookSquareEg;
+extern int32_t KnightSquareMg[32];
+extern int32_t KingRegionEg[9];
+extern int32_t PassedEnemyKingDistance[7], PassedOwnKingDistance[7];
+extern int32_t PassedKingOnPath;
 // Imbalance rows: six middle-game values then six end-game values, by pawn difference 0..5.
-extern int32_t ImbalanceKnight[12];                                // 237-248
-extern int32_t ImbalanceBishop[12];                                // 249-260
-extern int32_t ImbalanceKnightRook[12];                            // 261-272
-extern int32_t ImbalanceBishopRook[12];                            // 273-284
-extern int32_t ImbalanceTwoMinorsRook[12];                         // 285-296
-extern int32_t ImbalanceQueenRookKnight[12];                       // 297-308
-extern int32_t ImbalanceQueenRookBishop[12];                       // 309-320
-extern int32_t ImbalanceQueenRookBishopPair[12];                   // 321-332
-extern int32_t QueenVsRooks[5];                                    // 333-337
-// The mobility rows are the white rows of MobilityTable (eval/derived.h): entries 338-412 point
-// into MobilityTable[2..6].
-extern int32_t TradeDownShift, TradeDownBonus;                     // 413, 414
-extern int32_t MinorsUnprotectedMg, MinorsUnprotectedEg;           // 415, 416
-extern int32_t ThreatValue[20];                                    // 417-436, (mg, eg) pairs
-extern int32_t RookFileEnemyQueen;                                 // 437
-extern int32_t KnightKingAttackWeight, BishopKingAttackWeight, RookKingAttackWeight;  // 438-440
-extern int32_t KingAttackWeight[6];                                // 441-446
-extern int32_t KingDangerBase, KingDangerStep;                     // 447, 448
-extern int32_t KingAttackersBonus[8];                              // 449-456
+extern int32_t ImbalanceKnight[12];
+extern int32_t ImbalanceBishop[12];
+extern int32_t ImbalanceKnightRook[12];
+extern int32_t ImbalanceBishopRook[12];
+extern int32_t ImbalanceTwoMinorsRook[12];
+extern int32_t ImbalanceQueenRookKnight[12];
+extern int32_t ImbalanceQueenRookBishop[12];
+extern int32_t ImbalanceQueenRookBishopPair[12];
+extern int32_t QueenVsRooks[5];
+// The mobility weights come next in the table: they are the white rows of MobilityTable
+// (eval/derived.h), knight to king.
+extern int32_t TradeDownShift, TradeDownBonus;
+extern int32_t MinorsUnprotectedMg, MinorsUnprotectedEg;
+extern int32_t ThreatValue[20];  // (mg, eg) pairs
+extern int32_t RookFileEnemyQueen;
+extern int32_t KnightKingAttackWeight, BishopKingAttackWeight, RookKingAttackWeight;
+extern int32_t KingAttackWeight[6];
+extern int32_t KingDangerBase, KingDangerStep;
+extern int32_t KingAttackersBonus[8];
 
 // Fixed pawn-shelter unit of king safety (not a table entry).
 extern int32_t ShelterUnit;
@@ -79,9 +81,26 @@ constexpr int EVAL_PARAM_COUNT = 457;
 extern EvalParam evalParams[EVAL_PARAM_COUNT];
 extern int evalParamCount;  // entries the writer and the tuners walk
 
+// The derived table (eval/derived.h) an entry is read through, which must be rebuilt when the
+// entry changes; NOTHING for the weights the evaluation reads as they are. KING_DANGER stays
+// last: RebuildAllDerivedTables walks them all.
+enum class EvalParamFeeds : uint8_t {
+  NOTHING,
+  PIECE_VALUES,    // piece values by code
+  PAWN_RUNS,       // pawn-run tables
+  PIECE_SQUARES,   // piece-square and passed-pawn tables, king end-game regions
+  BLACK_MOBILITY,  // black copies of the mobility rows
+  THREATS,         // threat table
+  KING_DANGER,     // king-danger scale
+};
+
 // Name of an entry for messages, e.g. "KnightMobility[0]".
 std::string evalParamName(int index);
+// What an entry feeds; NOTHING outside the table.
+EvalParamFeeds evalParamFeeds(int index);
 
+// The weights outside the table (the king's piece values, the shelter unit). Table entries are
+// left at 0: their defaults are the embedded text's, stored by LoadEmbeddedEvalParams.
 void InitEvalDefaults();
 void SetupEvalParamTable();
 void LoadEmbeddedEvalParams();
@@ -96,13 +115,14 @@ void LoadEvalParamFile(const char* path);
 bool TryLoadEvalParamFile(const char* path, std::string* error);
 // Writes the first evalParamCount entries to `baseName` followed by the decimal `number`.
 bool WriteEvalParamFile(const char* baseName, int number);
-// The king-danger scale (entries 447 and 448) is fixed whatever a loaded text says; only a tuner
+// The king-danger scale (KingDangerBase, KingDangerStep) is fixed whatever a loaded text says; only a tuner
 // moves it afterwards.
 void ForceFixedEvalValues();
 void DeriveEvalValues();
-// The whole evaluation start-up in one call: built-in values, table, embedded text, derived
+// The whole evaluation start-up in one call: fixed values, table, embedded text, derived
 // values and every derived table. Tests use it to put the defaults back.
 void ResetEvalParamsToDefaults();
+// After a tuner changed one entry: rebuilds the derived table the entry feeds.
 void ApplyEvalParamChange(int index);
 // Rebuilds every derived table from the current values (after a file load).
 void RebuildAllDerivedTables();

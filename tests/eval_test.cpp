@@ -337,11 +337,23 @@ TEST_F(Params, FilesReadBackWhatWasWritten) {
   expected[0] = {91, 1, 60, 120};
   expected[1] = {331, -1, 280, 360};
   EXPECT_TRUE(table() == expected);
-  // The embedded default text and the built-in values agree entry by entry.
+}
+
+// The default text is the only place the default values are written; the rows of the table give
+// the bounds. They must agree line for line: every entry once, step 1, the table's own bounds.
+TEST_F(Params, TheDefaultTextFillsEveryEntryWithTheTableBounds) {
+  const std::string text = readFile(CORVANEL_SOURCE_DIR "/eval/default_params.txt");
+  EXPECT_EQ(splitLines(text).size(), size_t(EVAL_PARAM_COUNT));
+  SetupEvalParamTable();
+  const std::vector<Entry> rows = table();
   InitEvalDefaults();
-  const std::vector<Entry> builtIn = table();
-  LoadEmbeddedEvalParams();
-  for (int i = 0; i < EVAL_PARAM_COUNT; ++i) EXPECT_EQ(table()[i].value, builtIn[i].value) << i;
+  ASSERT_EQ(LoadEvalParamText(text.c_str()), EVAL_PARAM_COUNT);
+  const std::vector<Entry> loaded = table();
+  for (int i = 0; i < EVAL_PARAM_COUNT; ++i) {
+    EXPECT_EQ(loaded[i].step, 1) << i << " " << evalParamName(i);
+    EXPECT_EQ(loaded[i].min, rows[i].min) << i << " " << evalParamName(i);
+    EXPECT_EQ(loaded[i].max, rows[i].max) << i << " " << evalParamName(i);
+  }
 }
 
 TEST_F(Params, BadFilesAreRefusedNamingTheLineAndChangeNothing) {
