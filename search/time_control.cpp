@@ -66,10 +66,12 @@ Allotment clockAllotment(GoLimits& g, int rootSide) {
   const bool movesGiven = (g.goFlags & GO_MOVESTOGO) && g.movesToGo > 0;
   const int movesToGo =
       movesGiven ? std::min<int>(g.movesToGo, MOVES_TO_GO_CAP) : std::max(g.defaultMovesToGo, 1);
+  // The overhead comes off the clock once, not off every move's share: taken from the share, it
+  // would leave nothing to think with at a one-second clock.
   const int64_t usable = std::max<int64_t>(timeLeft - moveOverheadMs, 0);
-  int64_t budget = movesGiven ? timeLeft / (movesToGo + 1) + increment
-                              : timeLeft / movesToGo + increment * 3 / 4;
-  budget = std::min(std::max<int64_t>(budget - moveOverheadMs / 2, 0), usable);
+  int64_t budget = movesGiven ? usable / (movesToGo + 1) + increment
+                              : usable / movesToGo + increment * 3 / 4;
+  budget = std::min(budget, usable);
   timeBudget = budget;
   // With one move left before the control there is nothing to save the time for.
   const int64_t share = movesGiven && movesToGo == 1 ? usable : usable / MAXIMUM_SHARE + increment;

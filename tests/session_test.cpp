@@ -56,6 +56,21 @@ void expectAnswersInTime(const std::vector<TimedGo>& cases, int repeats = 1, boo
   }
 }
 
+// A short clock is still a clock to think with: a one-second game with a small increment (and
+// the default overhead of 100 ms) must not be played at depth 1.
+TEST(TimeSession, ShortClocksStillSearch) {
+  auto engine = startEngine();
+  for (const char* go : {"go wtime 1000 btime 1000 winc 10 binc 10", "go wtime 600 btime 600",
+                         "go wtime 900 btime 900 movestogo 20"}) {
+    ASSERT_EQ(engine->command("position fen " + MIDDLEGAME), Lines{});
+    const Answer answer = goAndWait(*engine, go, 30000);
+    int depth = 0;
+    for (const std::string& line : answer.lines)
+      if (startsWith(line, "info depth ")) depth = std::max(depth, std::stoi(line.substr(11)));
+    EXPECT_GE(depth, 5) << go;
+  }
+}
+
 TEST(TimeSession, EveryKindOfGoGetsOneLegalAnswerInTime) {
   expectAnswersInTime({
       {MIDDLEGAME, "go depth 4", -1},
