@@ -198,6 +198,10 @@ Move MovePicker::next() {
         const int side = state.side;
         for (int i = 0; i < list.count; ++i) {
           const Move m = list.moves[i];
+          if (isNoMove(m)) {  // struck out by the legality filter; skipped when picked
+            list.scores[i] = 0;
+            continue;
+          }
           const uint8_t piece = board.squares[m.from];
           list.scores[i] = isTactical(m) ? EVASION_CAPTURE_BONUS + VICTIM_WEIGHT * victimValue(m) -
                                                ExchangeValue[piece]

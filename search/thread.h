@@ -32,8 +32,9 @@ struct StackEntry {
   int moveCount = 0;
   bool inCheck = false;
 };
-// Entries below the root (the two the continuation histories look back at) are never written.
-constexpr int STACK_OFFSET = 2;
+// Entries below the root (as far back as the continuation histories look: four plies) are never
+// written, so they read as no move and no continuation.
+constexpr int STACK_OFFSET = 4;
 
 struct SearchThread {
   int index = 0;  // 0: the main thread
