@@ -2,9 +2,10 @@
 # Fuzzes the command interpreter (target "command") and the FEN reader with a move list ("fen")
 # with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer, each until it has run the
 # given number of inputs (or for the given time), and prints per target the inputs per second,
-# crashes, leaks and time-outs. A finding ends that target's run and is kept as a file.
+# crashes, leaks and time-outs. A finding ends that target's run and is kept as a file. With
+# --jobs N, N fuzzers share each target's corpus and the inputs (one per core).
 #
-#   bench/fuzz.sh [--runs 1000000 | --seconds N] [command] [fen]
+#   bench/fuzz.sh [--runs 1000000 | --seconds N] [--jobs 1] [command] [fen]
 #
 # Needs clang with libFuzzer (Debian: clang-14 libfuzzer-14-dev); $CXX picks the compiler. Builds
 # in build-fuzz/ (or $BUILD); new corpus entries go to <build>/corpus-<target>, findings to
@@ -12,12 +13,13 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(realpath -m "${BUILD:-$ROOT/build-fuzz}")
-LIMIT=(-runs=1000000)
+RUNS=1000000 SECONDS_LIMIT="" JOBS=1
 TARGETS=()
 while [ $# -gt 0 ]; do
   case "$1" in
-    --runs) LIMIT=(-runs="$2"); shift 2 ;;
-    --seconds) LIMIT=(-max_total_time="$2"); shift 2 ;;
+    --runs) RUNS="$2"; shift 2 ;;
+    --seconds) SECONDS_LIMIT="$2"; shift 2 ;;
+    --jobs) JOBS="$2"; shift 2 ;;
     command|fen) TARGETS+=("$1"); shift ;;
     *) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
   esac
@@ -38,10 +40,16 @@ for target in "${TARGETS[@]}"; do
   findings="$BUILD/findings-$target-$(date +%Y%m%d-%H%M%S)"
   mkdir -p "$corpus" "$findings"
   start=$(date +%s%N)
-  "$BUILD/tests/fuzz/${target}_fuzz" "${LIMIT[@]}" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
-    -artifact_prefix="$findings/" -print_final_stats=1 "$corpus" "$ROOT/tests/fuzz/corpus/$target" \
-    >"$log" 2>&1 || true
-  inputs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  for ((job = 1; job <= JOBS; job++)); do
+    if [ -n "$SECONDS_LIMIT" ]; then limit=-max_total_time=$SECONDS_LIMIT
+    else limit=-runs=$(((RUNS + JOBS - job) / JOBS)); fi
+    "$BUILD/tests/fuzz/${target}_fuzz" "$limit" -seed=$((RANDOM * 32768 + RANDOM + job)) \
+      -timeout=10 -rss_limit_mb=2048 -max_len=4096 -artifact_prefix="$findings/" \
+      -print_final_stats=1 "$corpus" "$ROOT/tests/fuzz/corpus/$target" >"$log.$job" 2>&1 &
+  done
+  wait || true
+  cat "$log".* >"$log" && rm -f "$log".*
+  inputs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | awk '{ n += $1 } END { print n + 0 }')
   count() { find "$findings" -name "$1-*" | wc -l; }
   awk -v t="$target" -v n="${inputs:-0}" -v ns=$(($(date +%s%N) - start)) -v c="$(count crash)" \
     -v l="$(count leak)" -v o="$(count timeout)" -v m="$(count oom)" 'BEGIN {
