@@ -4,16 +4,18 @@
 #   bench/threads.sh [--depth D] [--threads N] [--hash MB] [ENGINE]
 # The positions are middle games from the bench set. Run it on an otherwise idle machine with at
 # least N cores: the figures measure the engine only when nothing else competes for the cores.
+# The default depth gives searches of a few seconds each; searches under a second give lower and
+# noisier figures than the engine shows in games.
 set -euo pipefail
 
-depth=16 threads=2 hash=64
+depth=22 threads=2 hash=64
 engine=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --depth) depth=$2; shift 2 ;;
     --threads) threads=$2; shift 2 ;;
     --hash) hash=$2; shift 2 ;;
-    -h|--help) sed -n '2,6p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
     *) engine=$1; shift ;;
   esac
 done
