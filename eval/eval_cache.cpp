@@ -1,7 +1,6 @@
 // The evaluation cache: one direct-mapped block of 8 MB, filled with zeros when allocated.
 #include "eval/eval_cache.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -14,12 +13,7 @@ static_assert(EVAL_CACHE_BYTES == 8 * 1024 * 1024, "the evaluation cache is 8 MB
 
 bool allocateEvalCache() {
   void* block = ::operator new(EVAL_CACHE_BYTES, std::align_val_t(64), std::nothrow);
-  if (block == nullptr) {
-    std::printf("Error en assignar %i MB per la hash de avaluacions.\n",
-                int(EVAL_CACHE_BYTES >> 20));
-    std::fflush(stdout);
-    return false;
-  }
+  if (block == nullptr) return false;
   // All-zero words are a valid empty state of the atomics.
   std::memset(block, 0, EVAL_CACHE_BYTES);
   ::operator delete(evalCache, std::align_val_t(64));

@@ -21,8 +21,7 @@ extern EvalCacheEntry* evalCache;
 extern uint32_t evalCacheEpoch;
 
 // Allocates a new zero-filled, 64-byte aligned block and releases the old one. Returns false
-// (old block kept) when the memory cannot be had, after printing the failure message; the
-// caller ends the process.
+// (old block kept) when the memory cannot be had; the caller says so.
 bool allocateEvalCache();
 // Forgets every stored evaluation.
 void clearEvalCache();

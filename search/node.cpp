@@ -16,7 +16,7 @@ bool generateEvasionsIfInCheck(const Board& board, PlyState& state, MoveList& li
   if (!kingAttacked(board, state)) return false;
   int side = state.side;
   CheckDirection direction = DIR_NONE;
-      int checkerSquare = NO_SQUARE;
+  int checkerSquare = NO_SQUARE;
   const SideCodes& enemy = side == WHITE ? blackCodes : whiteCodes;
   int checkers = findCheckers(board, state, enemy, board.kingSquare[side], 1, direction,
                               checkerSquare);

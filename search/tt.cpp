@@ -122,7 +122,12 @@ static void emptyTable() {
 
 void initHashTables() {
   initKeys();
-  if (!installTable(hashBytes)) std::exit(1);
+  if (!installTable(hashBytes)) {
+    // Ending without a word would leave the interface guessing why the engine died.
+    std::printf("Error en assignar %llu MB per la hash.\n", (unsigned long long)(hashBytes >> 20));
+    std::fflush(stdout);
+    std::exit(1);
+  }
   if (!allocateEvalCache()) {
     std::printf("Error en assignar %d MB per la hash de avaluacions.\n", 8);
     std::fflush(stdout);

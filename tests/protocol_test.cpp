@@ -206,6 +206,20 @@ TEST(ProtocolInput, ParameterFileArgument) {
   EXPECT_EQ(engine->command("eval"), Lines{std::to_string(whiteEval(START_FEN))});
 }
 
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Too little memory for the table at start: a message, then exit code 1. (The sanitizers reserve
+// their shadow memory at start, so under them a small address-space limit stops the program first.)
+TEST(ProtocolInput, TooLittleMemoryForTheTableIsSaid) {
+  FILE* pipe = popen("ulimit -v 65536 && exec '" CORVANEL_ENGINE_PATH "' </dev/null", "r");
+  ASSERT_NE(pipe, nullptr);
+  char line[256] = "", last[256] = "";  // the greeting comes first
+  while (std::fgets(line, sizeof line, pipe)) std::strcpy(last, line);
+  const int status = pclose(pipe);
+  EXPECT_STREQ(last, "Error en assignar 128 MB per la hash.\n");
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+}
+#endif
+
 TEST(ProtocolInput, HugeLinesAndVeryLongGames) {
   auto engine = startEngine();
   // A megabyte of junk is one ignored line; beyond the line limit a line is refused whole.
