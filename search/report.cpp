@@ -54,7 +54,8 @@ void buildPrintedPv(const SearchThread& t, const Move* row, int depth, Move repl
 
   // Walk the line on scratch records, then go on with the table's moves from its end. A
   // position met before (in the game since its last irreversible move, or earlier on the line)
-  // is a draw to the search: the line ends with the move that repeats it.
+  // is a draw to the search, and so is one the fifty-move rule has reached: the line ends with
+  // the move that gets there.
   Board boards[2];
   PlyState states[2];
   boards[0] = t.boards[0];
@@ -88,7 +89,7 @@ void buildPrintedPv(const SearchThread& t, const Move* row, int depth, Move repl
     }
     makeMove(move, boards[at], boards[at ^ 1], states[at], states[at ^ 1]);
     at ^= 1;
-    if (repeats(boards[at].key, i + 1)) {
+    if (states[at].halfmoveClock > 99 || repeats(boards[at].key, i + 1)) {
       out.length = i + 1;
       return;
     }

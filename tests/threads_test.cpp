@@ -183,4 +183,20 @@ TEST(PrincipalVariation, EveryPrintedLineIsLegalAndUsefullyLong) {
   }
 }
 
+// Three quiet plies bring the clock to 100: the fifty-move rule has drawn the game there, so no
+// line may go on past it (match managers flag such lines), even where the table knows how the
+// same placement went on when the clock was low (the first search).
+TEST(PrincipalVariation, EndsWhereTheFiftyMoveRuleDraws) {
+  auto engine = startEngine();
+  ASSERT_EQ(engine->command("position fen 7k/8/8/8/8/8/8/R3K3 w Q - 0 100"), Lines{});
+  goAndWait(*engine, "go depth 12", 60000);
+  ASSERT_EQ(engine->command("position fen 7k/8/8/8/8/8/8/R3K3 w Q - 97 100"), Lines{});
+  Answer answer = goAndWait(*engine, "go depth 12", 60000);
+  for (const std::string& line : answer.lines) {
+    if (scored(line)) {
+      EXPECT_LE(pvOf(line).size(), 3u) << line;
+    }
+  }
+}
+
 }  // namespace
