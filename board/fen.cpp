@@ -49,7 +49,6 @@ void fillListsInSetUpOrder(Board& b) {
   auto visit = [&b](int sq) {
     uint8_t code = b.squares[sq];
     int side = sideOfCode(code);
-    b.materialMg[side] += PieceValueMgByCode[code];
     b.pieceBitboards[code] |= bitOf(sq);
     b.occupancy[side] |= bitOf(sq);
     b.materialSignature[side] += signatureWeight[code];
@@ -67,11 +66,22 @@ void fillListsInSetUpOrder(Board& b) {
 
 }  // namespace
 
-void rebuildFromSquares(Board& b, PlyState& state) {
-  // Everything but the mailbox, castling flags, king squares and move origins is derived here.
+void recomputeScoreSums(Board& b) {
   std::memset(b.materialMg, 0, sizeof b.materialMg);
   std::memset(b.materialEg, 0, sizeof b.materialEg);
   b.pstMg = b.pstEg = 0;
+  for (int sq = 0; sq < 64; ++sq) {
+    const uint8_t code = b.squares[sq];
+    if (code == EMPTY) continue;
+    b.materialMg[sideOfCode(code)] += PieceValueMgByCode[code];
+    b.materialEg[sideOfCode(code)] += PieceValueEgByCode[code];
+    b.pstMg += PstMg[code][sq];
+    b.pstEg += PstEg[code][sq];
+  }
+}
+
+void rebuildFromSquares(Board& b, PlyState& state) {
+  // Everything but the mailbox, castling flags, king squares and move origins is derived here.
   std::memset(b.pieceCount, 0, sizeof b.pieceCount);
   std::memset(b.materialSignature, 0, sizeof b.materialSignature);
   std::memset(b.pawnFileMask, 0, sizeof b.pawnFileMask);
@@ -88,12 +98,10 @@ void rebuildFromSquares(Board& b, PlyState& state) {
   }
 
   fillListsInSetUpOrder(b);
+  recomputeScoreSums(b);
   for (int sq = 0; sq < 64; ++sq) {
     uint8_t code = b.squares[sq];
     if (code == EMPTY) continue;
-    b.materialEg[sideOfCode(code)] += PieceValueEgByCode[code];
-    b.pstMg += PstMg[code][sq];
-    b.pstEg += PstEg[code][sq];
     if (kindOf(code) == PAWN) {
       int side = sideOfCode(code);
       b.pawnsOnFile[side][fileOf(sq)]++;

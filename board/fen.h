@@ -17,5 +17,9 @@ bool setPosition(Board& board, PlyState& state, const char* fen, std::string* er
 // en-passant square and clocks, exactly as the FEN reader does.
 void rebuildFromSquares(Board& board, PlyState& state);
 
+// Recomputes the material and piece-square sums from `squares` with the tables in force (after
+// the evaluation weights changed under a stored board).
+void recomputeScoreSums(Board& board);
+
 // FEN text of a position (for tests and tools).
 std::string boardToFen(const Board& board, const PlyState& state);

@@ -161,8 +161,11 @@ void LoadEvalParamFile(const char* path) {
 }
 
 bool WriteEvalParamFile(const char* baseName, int number) {
-  std::string path = std::string(baseName) + std::to_string(number);
-  std::FILE* out = std::fopen(path.c_str(), "w");
+  return WriteEvalParamFileAt((std::string(baseName) + std::to_string(number)).c_str());
+}
+
+bool WriteEvalParamFileAt(const char* path) {
+  std::FILE* out = std::fopen(path, "w");
   if (!out) return false;
   bool ok = true;
   for (int i = 0; i < evalParamCount && i < EVAL_PARAM_COUNT && ok; ++i) {

@@ -115,6 +115,8 @@ void LoadEvalParamFile(const char* path);
 bool TryLoadEvalParamFile(const char* path, std::string* error);
 // Writes the first evalParamCount entries to `baseName` followed by the decimal `number`.
 bool WriteEvalParamFile(const char* baseName, int number);
+// The same under a name of the caller's choosing.
+bool WriteEvalParamFileAt(const char* path);
 // The king-danger scale (KingDangerBase, KingDangerStep) is fixed whatever a loaded text says; only a tuner
 // moves it afterwards.
 void ForceFixedEvalValues();

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "board/tables.h"
 #include "eval/eval_cache.h"
 #include "eval/evaluate.h"
 #include "eval/params.h"
@@ -139,4 +140,50 @@ void ScratchDirTest::TearDown() {
   EXPECT_EQ(chdir(previous.c_str()), 0);
   EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
   ResetEvalParamsToDefaults();
+}
+
+std::string randomPosition(std::mt19937& random, bool crowded) {
+  initEngineTables();
+  auto below = [&](int n) { return int(random() % unsigned(n)); };
+  for (;;) {
+    char board[64] = {};
+    auto place = [&](char piece, int from, int to) {
+      int sq;
+      do sq = from + below(to - from);
+      while (board[sq]);
+      board[sq] = piece;
+    };
+    const int whiteKing = below(64);
+    int blackKing;
+    do blackKing = below(64);
+    while (kingDistance[whiteKing][blackKing] < 2);
+    board[whiteKing] = 'K';
+    board[blackKing] = 'k';
+    for (int side = 0; side < 2; ++side) {
+      const int pawns = crowded ? below(3) : below(9);
+      int counts[4] = {below(3), below(3), below(3), below(2)};  // N B R Q
+      for (int extra = crowded ? 8 - pawns : below(9 - pawns) / 3; extra > 0; --extra)
+        ++counts[below(4)];
+      for (int p = 0; p < pawns; ++p) place(side ? 'p' : 'P', 8, 56);
+      for (int k = 0; k < 4; ++k)
+        for (int n = 0; n < counts[k] && n < LIST_CAPACITY; ++n)
+          place("NBRQnbrq"[k + 4 * side], 0, 64);
+    }
+    std::string fen, rights;
+    for (int rank = 7; rank >= 0; --rank) {
+      for (int file = 0, gap = 0; file < 8; ++file) {
+        const char piece = board[rank * 8 + file];
+        if (!piece) ++gap;
+        if ((piece || file == 7) && gap) fen += char('0' + gap), gap = 0;
+        if (piece) fen += piece;
+      }
+      if (rank) fen += '/';
+    }
+    if (board[4] == 'K' && board[7] == 'R' && below(2)) rights += 'K';
+    if (board[60] == 'k' && board[56] == 'r' && below(2)) rights += 'q';
+    fen += std::string(below(2) ? " w " : " b ") + (rights.empty() ? "-" : rights) + " - 0 1";
+    Board b;
+    PlyState s;
+    if (setPosition(b, s, fen.c_str())) return fen;
+  }
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ std::string mirrorMove(std::string move);
 
 // The move is legal in the position ("0000" only when there is none).
 bool legalIn(const std::string& fen, const std::string& move);
+
+// Random legal positions: kings apart, pawns off the back ranks, promoted pieces only in place of
+// missing pawns; `crowded` fills every missing pawn with one.
+std::string randomPosition(std::mt19937& random, bool crowded);
 
 // The static evaluation from white's view, with neither cache answering.
 int freshWhiteEval(const Board& board, PlyState& state);
