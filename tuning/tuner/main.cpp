@@ -1,5 +1,6 @@
 // corvanel-tune: the gradient tuner (tuning/gradient_tuner.h) as a program of its own, beside the
 // engine's "recpar". Reads recpar's reference format, writes a parameter file that "-av" loads.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,15 +12,19 @@
 #include "frontend/engine.h"
 #include "search/tt.h"
 #include "tuning/gradient_tuner.h"
+#include "tuning/recpar.h"
 
 namespace {
 
 const char USAGE[] =
     "usage: corvanel-tune TRAINING.txt [--heldout FILE] [--start PARAMS] [--out FILE]\n"
     "                     [--rounds N] [--iterations N] [--rate X] [--threads N]\n"
+    "                     [--match-spread]\n"
     "  TRAINING.txt and FILE in recpar's format (a FEN line, then the reference in pawns);\n"
     "  PARAMS a parameter file as \"-av\" reads it (default: the built-in table);\n"
-    "  --out defaults to tuned_params.txt; --threads to the processors present.\n";
+    "  --out defaults to tuned_params.txt; --threads to the processors present;\n"
+    "  --match-spread rescales the references to the spread the measure assumes, so that the\n"
+    "  tuned evaluation keeps the scale of the starting one.\n";
 
 bool parseCount(const char* text, int& out) {
   char* end = nullptr;
@@ -27,6 +32,14 @@ bool parseCount(const char* text, int& out) {
   if (end == text || *end != '\0' || value < 0 || value > 1000000) return false;
   out = int(value);
   return true;
+}
+
+double referenceSpread(const TuningSet& set) {
+  double mean = 0, squares = 0;
+  for (float r : set.reference) mean += r;
+  mean /= double(set.reference.size());
+  for (float r : set.reference) squares += (r - mean) * (r - mean);
+  return std::sqrt(squares / double(set.reference.size() - 1));
 }
 
 void report(const char* what, const TuningSet& set, double spread, int threads) {
@@ -40,6 +53,7 @@ void report(const char* what, const TuningSet& set, double spread, int threads) 
 int main(int argc, char** argv) {
   std::string training, heldout, start, out = "tuned_params.txt";
   GradientSettings settings;
+  bool matchSpread = false;
   settings.threads = int(std::thread::hardware_concurrency());
   if (settings.threads < 1) settings.threads = 1;
   for (int i = 1; i < argc; ++i) {
@@ -48,6 +62,8 @@ int main(int argc, char** argv) {
     bool ok = true;
     if (option[0] != '-' && training.empty())
       training = option;
+    else if (!std::strcmp(option, "--match-spread"))
+      matchSpread = true;
     else if (!hasValue)
       ok = false;
     else if (!std::strcmp(option, "--heldout"))
@@ -92,6 +108,14 @@ int main(int argc, char** argv) {
   TuningSet trainingSet, heldoutSet;
   if (!loadTuningSet(training.c_str(), trainingSet)) return 1;
   if (!heldout.empty() && !loadTuningSet(heldout.c_str(), heldoutSet)) return 1;
+  if (matchSpread) {
+    // recpar's measure rescales the evaluation as if the references had REFERENCE_SPREAD; a
+    // wider set would otherwise stretch every weight rather than correct the weights' balance.
+    const double factor = REFERENCE_SPREAD / referenceSpread(trainingSet);
+    for (TuningSet* set : {&trainingSet, &heldoutSet})
+      for (float& reference : set->reference) reference = float(reference * factor);
+    std::printf("references multiplied by %f\n", factor);
+  }
   const double spread = tuningSetSpread(trainingSet, settings.threads);
   if (!(spread > 0)) {
     std::fprintf(stderr, "corvanel-tune: %s needs at least two usable positions with different "
