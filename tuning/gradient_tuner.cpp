@@ -66,7 +66,8 @@ struct Trace {
   std::vector<std::vector<Coefficient>> columns;
 };
 
-Trace traceEvaluation(const TuningSet& set, const std::vector<int32_t>& base, int threads) {
+Trace traceEvaluation(const TuningSet& set, const std::vector<int32_t>& base, int threads,
+                      double minSupport) {
   Trace trace;
   std::vector<int32_t> moved;
   for (int index = 0; index < tunedEntryCount(); ++index) {
@@ -86,7 +87,7 @@ Trace traceEvaluation(const TuningSet& set, const std::vector<int32_t>& base, in
     std::vector<Coefficient> column;
     for (size_t i = 0; i < moved.size(); ++i)
       if (moved[i] != base[i]) column.push_back({uint32_t(i), float(moved[i] - base[i]) * perUnit});
-    if (column.empty()) continue;
+    if (column.empty() || double(column.size()) < minSupport * double(base.size())) continue;
     trace.entries.push_back(index);
     trace.columns.push_back(std::move(column));
   }
@@ -97,7 +98,7 @@ Trace traceEvaluation(const TuningSet& set, const std::vector<int32_t>& base, in
 // traced entries' values, moved in place (within their bounds).
 double descendLinearModel(const TuningSet& set, const Trace& trace, const std::vector<int32_t>& base,
                           double scale, const GradientSettings& settings,
-                          std::vector<double>& values) {
+                          const std::vector<int32_t>& origin, std::vector<double>& values) {
   constexpr double BETA1 = 0.9, BETA2 = 0.999, EPSILON = 1e-8;
   const size_t entries = trace.entries.size(), count = base.size();
   const std::vector<double> start = values;
@@ -121,7 +122,8 @@ double descendLinearModel(const TuningSet& set, const Trace& trace, const std::v
     for (size_t k = 0; k < entries; ++k) {
       double sum = 0;
       for (const Coefficient& c : trace.columns[k]) sum += sign[c.position] * c.perUnit;
-      gradient[k] = sum * scale / 100.0 / double(count);
+      gradient[k] = sum * scale / 100.0 / double(count) +
+                    2 * settings.ridge * (values[k] - origin[trace.entries[k]]);
     }
     const double correction1 = 1 - std::pow(BETA1, step), correction2 = 1 - std::pow(BETA2, step);
     for (size_t k = 0; k < entries; ++k) {
@@ -134,6 +136,15 @@ double descendLinearModel(const TuningSet& set, const Trace& trace, const std::v
     }
   }
   return modelError;
+}
+
+double ridgeTerm(const std::vector<int32_t>& origin, double ridge) {
+  double sum = 0;
+  for (int i = 0; i < EVAL_PARAM_COUNT; ++i) {
+    const double shift = *evalParams[i].var - origin[i];
+    sum += shift * shift;
+  }
+  return ridge * sum;
 }
 
 void storeValues(const Trace& trace, const std::vector<int32_t>& values) {
@@ -198,24 +209,30 @@ GradientOutcome runGradientTuner(const TuningSet& set, double spread,
   std::vector<int32_t> base;
   evaluateTuningSet(set, settings.threads, base);
   outcome.startError = outcome.finalError = errorOf(set, base, scale);
+  std::vector<int32_t> origin(EVAL_PARAM_COUNT);
+  for (int i = 0; i < EVAL_PARAM_COUNT; ++i) origin[i] = *evalParams[i].var;
+  double bestObjective = outcome.finalError / positions;
   double rate = settings.learningRate;
   for (int round = 1; round <= settings.rounds; ++round) {
-    const Trace trace = traceEvaluation(set, base, settings.threads);
+    const Trace trace = traceEvaluation(set, base, settings.threads, settings.minSupport);
     std::vector<int32_t> kept(trace.entries.size());
     std::vector<double> values(trace.entries.size());
     for (size_t k = 0; k < kept.size(); ++k) values[k] = kept[k] = *evalParams[trace.entries[k]].var;
 
     GradientSettings roundSettings = settings;
     roundSettings.learningRate = rate;
-    const double modelError = descendLinearModel(set, trace, base, scale, roundSettings, values);
+    const double modelError =
+        descendLinearModel(set, trace, base, scale, roundSettings, origin, values);
     std::vector<int32_t> rounded(values.size());
     for (size_t k = 0; k < values.size(); ++k) rounded[k] = int32_t(std::lround(values[k]));
     storeValues(trace, rounded);
     std::vector<int32_t> evaluations;
     evaluateTuningSet(set, settings.threads, evaluations);
     const double realError = errorOf(set, evaluations, scale);
-    const bool better = realError < outcome.finalError;
+    const double objective = realError / positions + ridgeTerm(origin, settings.ridge);
+    const bool better = objective < bestObjective;
     if (better) {
+      bestObjective = objective;
       outcome.finalError = realError;
       ++outcome.roundsKept;
       base.swap(evaluations);
@@ -225,9 +242,10 @@ GradientOutcome runGradientTuner(const TuningSet& set, double spread,
       rate /= 2;
     }
     if (settings.verbose) {
-      std::printf("round %d: %zu entries traced, model error %.6f, real error %.6f a position (%s)\n",
+      std::printf("round %d: %zu entries tuned, model error %.6f, real error %.6f a position, "
+                  "with the ridge term %.6f (%s)\n",
                   round, trace.entries.size(), modelError / positions, realError / positions,
-                  better ? "kept" : "undone, steps halved");
+                  objective, better ? "kept" : "undone, steps halved");
       std::fflush(stdout);
     }
   }

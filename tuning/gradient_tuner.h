@@ -40,18 +40,26 @@ struct GradientSettings {
   int rounds = 6;           // traces of the evaluation
   int iterations = 400;     // Adam steps on each round's linear model
   double learningRate = 1;  // in units of an entry
+  // Entries that move fewer evaluations than this share of the set keep their values: a handful
+  // of positions would otherwise set them to whatever fits those positions best.
+  double minSupport = 0.005;
+  // Pull towards the starting values: ridge * (value - start)^2 per entry, added to the error per
+  // position. Adam steps every entry at the same pace whatever its gradient's size, so without it
+  // a rarely used entry drifts as far as a common one.
+  double ridge = 1e-6;
   int threads = 1;
   bool verbose = true;      // a line per round on standard output
 };
 
 struct GradientOutcome {
-  double startError = 0;  // real error of the weights in force at the start
-  double finalError = 0;  // real error of the weights left in force
+  double startError = 0;  // real error (the sum) of the weights in force at the start
+  double finalError = 0;  // real error (the sum) of the weights left in force
   int roundsKept = 0;
 };
 
-// Tunes the weights in force in place (every entry but the fixed king-danger scale) against the
-// set, with the spread measured at the start, as recpar does. Derived tables are rebuilt.
+// Tunes the weights in force in place (every entry with enough support but the fixed king-danger
+// scale) against the set, with the spread measured at the start, as recpar does. A round is kept
+// when the real error per position plus the ridge term drops. Derived tables are rebuilt.
 GradientOutcome runGradientTuner(const TuningSet& set, double spread,
                                  const GradientSettings& settings);
 

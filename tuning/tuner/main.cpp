@@ -19,12 +19,14 @@ namespace {
 const char USAGE[] =
     "usage: corvanel-tune TRAINING.txt [--heldout FILE] [--start PARAMS] [--out FILE]\n"
     "                     [--rounds N] [--iterations N] [--rate X] [--threads N]\n"
-    "                     [--match-spread]\n"
+    "                     [--match-spread] [--min-support F] [--ridge L]\n"
     "  TRAINING.txt and FILE in recpar's format (a FEN line, then the reference in pawns);\n"
     "  PARAMS a parameter file as \"-av\" reads it (default: the built-in table);\n"
     "  --out defaults to tuned_params.txt; --threads to the processors present;\n"
     "  --match-spread rescales the references to the spread the measure assumes, so that the\n"
-    "  tuned evaluation keeps the scale of the starting one.\n";
+    "  tuned evaluation keeps the scale of the starting one; --min-support (0.005) is the\n"
+    "  share of positions an entry must move to be tuned; --ridge (1e-6) pulls entries\n"
+    "  towards their starting values by L * (value - start)^2 each.\n";
 
 bool parseCount(const char* text, int& out) {
   char* end = nullptr;
@@ -78,6 +80,10 @@ int main(int argc, char** argv) {
       ok = parseCount(argv[++i], settings.iterations);
     else if (!std::strcmp(option, "--threads"))
       ok = parseCount(argv[++i], settings.threads) && settings.threads >= 1;
+    else if (!std::strcmp(option, "--min-support"))
+      ok = (settings.minSupport = std::atof(argv[++i])) >= 0;
+    else if (!std::strcmp(option, "--ridge"))
+      ok = (settings.ridge = std::atof(argv[++i])) >= 0;
     else if (!std::strcmp(option, "--rate"))
       ok = (settings.learningRate = std::atof(argv[++i])) > 0;
     else
