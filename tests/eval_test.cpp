@@ -82,6 +82,7 @@ TEST(EvalPawns, HeavyPiecesHalveAPasserOnlyFromItsFile) {
       {"7k/8/r7/4P3/8/8/8/6K1 w - - 0 1", 46, 56},  // the rook reaches e6 along the rank
       {"7k/8/8/4P3/8/8/8/q5K1 w - - 0 1", 46, 68},  // the queen reaches e5 on the diagonal
   };
+  const HandSetTable handSet;
   for (const Case& c : cases) {
     const Position p(c.fen);
     int mg = 0, eg = 0;

@@ -13,8 +13,8 @@
 
 namespace {
 
-// Ordering values: pawn 90, knight and bishop 335, rook 477, queen 975; a king counts 0 as the
-// mover and is never given up as a recapturer.
+// Ordering values of the hand-set table: pawn 90, knight and bishop 335, rook 477, queen 975; a
+// king counts 0 as the mover and is never given up as a recapturer.
 TEST(StaticExchange, KnownResults) {
   struct Case {
     const char *fen, *move;
@@ -37,6 +37,7 @@ TEST(StaticExchange, KnownResults) {
       {"4k3/8/8/3p4/4P3/8/8/4K3 b - - 0 1", "d5e4", 90},
       {"4k3/8/8/3q4/4P3/5P2/8/4K3 b - - 0 1", "d5e4", -885},
   };
+  const HandSetTable handSet;
   for (const Case& c : cases) {
     Position p(c.fen);
     const Move move = findLegalMove(p.board, p.state, c.move);

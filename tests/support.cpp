@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "board/tables.h"
+#include "eval/derived.h"
 #include "eval/eval_cache.h"
 #include "eval/evaluate.h"
 #include "eval/params.h"
@@ -187,3 +188,14 @@ std::string randomPosition(std::mt19937& random, bool crowded) {
     if (setPosition(b, s, fen.c_str())) return fen;
   }
 }
+
+HandSetTable::HandSetTable() {
+  initEngineTables();
+  std::string error;
+  EXPECT_TRUE(TryLoadEvalParamFile(CORVANEL_SOURCE_DIR "/eval/handset_params.txt", &error))
+      << error;
+  // A loaded file leaves the exchange values as the start-up built them.
+  BuildExchangeValues();
+}
+
+HandSetTable::~HandSetTable() { ResetEvalParamsToDefaults(); }

@@ -42,6 +42,14 @@ bool legalIn(const std::string& fen, const std::string& move);
 // missing pawns; `crowded` fills every missing pawn with one.
 std::string randomPosition(std::mt19937& random, bool crowded);
 
+// The hand-set table of eval/handset_params.txt in force for the life of the object, exchange
+// values included; the defaults come back afterwards. Facts worked out by hand from the design's
+// own values (exchange results, single terms) are checked under it.
+struct HandSetTable {
+  HandSetTable();
+  ~HandSetTable();
+};
+
 // The static evaluation from white's view, with neither cache answering.
 int freshWhiteEval(const Board& board, PlyState& state);
 int whiteEval(const std::string& fen);
