@@ -23,6 +23,7 @@ namespace {
 struct SliderRefresh {
   Bitboard pendingRookLikes, pendingBishopLikes;
   Bitboard occupiedNoRookQueen, occupiedNoBishopQueen;
+  unsigned changedGroups;  // bit g: a slot of group g was recomputed
 };
 
 void addPawnFile(Board& b, int side, int file) {
@@ -144,6 +145,7 @@ void castlePieces(Board& b, int side, int kingFrom, int kingTo, int rookFrom, in
 void recomputeSlider(Board& b, SliderRefresh& r, int sq) {
   uint8_t code = b.squares[sq];
   computeSliderAttacks(b, sq, code);
+  r.changedGroups |= 1u << sliderGroup(code);
   // A queen is in both pending sets; once recomputed it needs neither.
   r.pendingRookLikes &= ~bitOf(sq);
   r.pendingBishopLikes &= ~bitOf(sq);
@@ -172,6 +174,7 @@ SliderRefresh refreshAfterMove(int from, int to, Board& board) {
       board.pieceBitboards[WHITE_BISHOP] | board.pieceBitboards[BLACK_BISHOP] | queens;
   r.occupiedNoRookQueen = occupied & ~r.pendingRookLikes;
   r.occupiedNoBishopQueen = occupied & ~r.pendingBishopLikes;
+  r.changedGroups = 0;
   refreshSlidersThrough(board, r, from);
   refreshSlidersThrough(board, r, to);
   return r;
@@ -201,37 +204,72 @@ void computeSliderAttacks(Board& board, int sq, uint8_t code) {
   sliderSlot(board, code, board.listIndex[sq]) = attacks;
 }
 
-void computeAttackSummaries(const Board& board, PlyState& state) {
+namespace {
+
+// All knights at once: the eight jumps as shifts, each masked against wrapping round.
+Bitboard knightSpread(Bitboard n) {
   constexpr Bitboard FILE_A = 0x0101010101010101ULL, FILE_H = FILE_A << 7;
   constexpr Bitboard FILES_AB = FILE_A | (FILE_A << 1), FILES_GH = FILE_H | (FILE_H >> 1);
+  return ((n & ~FILE_H) << 17) | ((n & ~FILE_A) << 15) | ((n & ~FILES_GH) << 10) |
+         ((n & ~FILES_AB) << 6) | ((n & ~FILE_A) >> 17) | ((n & ~FILE_H) >> 15) |
+         ((n & ~FILES_AB) >> 10) | ((n & ~FILES_GH) >> 6);
+}
+
+// What the sliders of one slot group attack together.
+Bitboard groupUnion(const Board& board, int group) {
+  const Bitboard* slots = board.sliderAttacks[group];
+  const int count = board.pieceCount[SLIDER_OF_GROUP[group]];
+  Bitboard attacks = 0;
+  for (int i = 0; i < count; ++i) attacks |= slots[i];
+  return attacks;
+}
+
+// The pawn attacks and the combined sets, from the knight and slider sets already in `state`.
+void combineSummaries(const Board& board, PlyState& state) {
+  constexpr Bitboard FILE_A = 0x0101010101010101ULL, FILE_H = FILE_A << 7;
   const Bitboard whitePawns = board.pieceBitboards[WHITE_PAWN];
   const Bitboard blackPawns = board.pieceBitboards[BLACK_PAWN];
   state.pawnAttacks[WHITE] = ((whitePawns & ~FILE_A) << 7) | ((whitePawns & ~FILE_H) << 9);
   state.pawnAttacks[BLACK] = ((blackPawns & ~FILE_A) >> 9) | ((blackPawns & ~FILE_H) >> 7);
   for (int side = WHITE; side <= BLACK; ++side) {
-    // All knights at once: the eight jumps as shifts, each masked against wrapping round.
-    const Bitboard n = board.pieceBitboards[codeFor(side, KNIGHT)];
-    const Bitboard knights = ((n & ~FILE_H) << 17) | ((n & ~FILE_A) << 15) |
-                             ((n & ~FILES_GH) << 10) | ((n & ~FILES_AB) << 6) |
-                             ((n & ~FILE_A) >> 17) | ((n & ~FILE_H) >> 15) |
-                             ((n & ~FILES_AB) >> 10) | ((n & ~FILES_GH) >> 6);
-    // Slot groups: bishops side, rooks 2 + side, queens 4 + side.
-    Bitboard sliders[3] = {0, 0, 0};
-    for (int kind = 0; kind < 3; ++kind) {
-      const Bitboard* slots = board.sliderAttacks[2 * kind + side];
-      const int count = board.pieceCount[codeFor(side, uint8_t(BISHOP + kind))];
-      for (int i = 0; i < count; ++i) sliders[kind] |= slots[i];
-    }
-    state.knightAttacks[side] = knights;
-    state.bishopAttacks[side] = sliders[0];
-    state.rookAttacks[side] = sliders[1];
-    state.queenAttacks[side] = sliders[2];
-    state.attacksMinorRook[side] = state.pawnAttacks[side] | knights | sliders[0] | sliders[1];
-    state.attacksNoKing[side] = state.attacksMinorRook[side] | sliders[2];
+    state.attacksMinorRook[side] = state.pawnAttacks[side] | state.knightAttacks[side] |
+                                   state.bishopAttacks[side] | state.rookAttacks[side];
+    state.attacksNoKing[side] = state.attacksMinorRook[side] | state.queenAttacks[side];
     const int king = board.kingSquare[side];
     state.attacksAll[side] =
         state.attacksNoKing[side] | (king < 64 ? pieceAttacks[codeFor(side, KING)][king] : 0);
   }
+}
+
+// The summaries after a move: knights that stayed where they were and slot groups the move left
+// alone keep the parent's sets.
+void summariesAfterMove(const Board& parent, const Board& child, const PlyState& parentState,
+                        PlyState& childState, unsigned changedGroups) {
+  for (int side = WHITE; side <= BLACK; ++side) {
+    const Bitboard knights = child.pieceBitboards[codeFor(side, KNIGHT)];
+    childState.knightAttacks[side] = knights == parent.pieceBitboards[codeFor(side, KNIGHT)]
+                                         ? parentState.knightAttacks[side]
+                                         : knightSpread(knights);
+    childState.bishopAttacks[side] = changedGroups & (1u << side) ? groupUnion(child, side)
+                                                                  : parentState.bishopAttacks[side];
+    childState.rookAttacks[side] = changedGroups & (4u << side) ? groupUnion(child, 2 + side)
+                                                                : parentState.rookAttacks[side];
+    childState.queenAttacks[side] = changedGroups & (16u << side) ? groupUnion(child, 4 + side)
+                                                                  : parentState.queenAttacks[side];
+  }
+  combineSummaries(child, childState);
+}
+
+}  // namespace
+
+void computeAttackSummaries(const Board& board, PlyState& state) {
+  for (int side = WHITE; side <= BLACK; ++side) {
+    state.knightAttacks[side] = knightSpread(board.pieceBitboards[codeFor(side, KNIGHT)]);
+    state.bishopAttacks[side] = groupUnion(board, side);
+    state.rookAttacks[side] = groupUnion(board, 2 + side);
+    state.queenAttacks[side] = groupUnion(board, 4 + side);
+  }
+  combineSummaries(board, state);
 }
 
 void makeMove(Move move, const Board& parent, Board& child, const PlyState& parentState,
@@ -265,8 +303,10 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
       (lineHint[enemyKing][from] | lineHint[enemyKing][to]) ? CHECK_POSSIBLE : CHECK_NONE;
 
   // 6. Capture.
+  unsigned changedGroups = 0;  // slot groups that lose or gain a slider
   if (captured != EMPTY) {
     childState.halfmoveClock = 0;
+    if (isSliderCode(captured)) changedGroups |= 1u << sliderGroup(captured);
     removePiece(child, to, captured);
     childState.captureRun = uint8_t(parentState.captureRun + 1);
   } else {
@@ -319,11 +359,13 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
   SliderRefresh refresh = refreshAfterMove(from, to, child);
   if (enPassantVictim != NO_SQUARE) refreshSlidersThrough(child, refresh, enPassantVictim);
   if (castles) refreshAfterCastling(child, refresh, side, move.kind, rookFrom);
-  if (isPromotionKind(move.kind) && move.kind != PROMOTE_KNIGHT)
+  if (isPromotionKind(move.kind) && move.kind != PROMOTE_KNIGHT) {
     computeSliderAttacks(child, to, child.squares[to]);
+    changedGroups |= 1u << sliderGroup(child.squares[to]);
+  }
 
   // 11-12. Attack summaries and what the mover now attacks.
-  computeAttackSummaries(child, childState);
+  summariesAfterMove(parent, child, parentState, childState, changedGroups | refresh.changedGroups);
   const uint8_t now = child.squares[landing];
   childState.lastMoverAttacks = attacksOfPieceOn(child, landing);
   childState.lastMoverValue = ExchangeValue[now];

@@ -19,8 +19,6 @@ inline void copyBoard(Board& child, const Board& parent) {
   for (size_t offset = 0; offset + 16 <= FIXED; offset += 16)
     __builtin_memcpy(to + offset, from + offset, 16);
   if (FIXED % 16 != 0) __builtin_memcpy(to + FIXED - 8, from + FIXED - 8, 8);
-  constexpr uint8_t SLIDER_OF_GROUP[6] = {WHITE_BISHOP, BLACK_BISHOP, WHITE_ROOK,
-                                          BLACK_ROOK,   WHITE_QUEEN,  BLACK_QUEEN};
 #pragma GCC unroll 6
   for (int group = 0; group < 6; ++group) {
     __builtin_memcpy(&child.sliderAttacks[group][0], &parent.sliderAttacks[group][0], 16);

@@ -77,6 +77,9 @@ inline bool isSliderCode(uint8_t code) {
 }
 // Slot group of a bishop, rook or queen code.
 inline int sliderGroup(uint8_t code) { return (kindOf(code) - BISHOP) * 2 + (code > EMPTY); }
+// The piece code of each slot group.
+constexpr uint8_t SLIDER_OF_GROUP[6] = {WHITE_BISHOP, BLACK_BISHOP, WHITE_ROOK,
+                                        BLACK_ROOK,   WHITE_QUEEN,  BLACK_QUEEN};
 
 constexpr int CASTLE_WHITE_SHORT = 0, CASTLE_WHITE_LONG = 1, CASTLE_BLACK_SHORT = 2,
               CASTLE_BLACK_LONG = 3;
