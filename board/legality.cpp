@@ -201,14 +201,25 @@ int findCheckers(const Board& board, const PlyState& /*state*/, const SideCodes&
                         countBoth, direction, checkerSquare);
 }
 
+LegalityView legalityView(const Board& board, const PlyState& state) {
+  LegalityView view;
+  view.king = board.kingSquare[state.side];
+  view.enemy = state.side == WHITE ? &blackCodes : &whiteCodes;
+  view.exposed = view.king < 64 ? exposedLines(board, *view.enemy, view.king) : 0;
+  return view;
+}
+
+bool moveIsLegal(const Board& board, const PlyState& state, const LegalityView& view, Move move) {
+  if (view.king >= 64) return true;  // no king to protect
+  return clearlyLegal(board, state, view.exposed, view.king, move) ||
+         fullLegalityTest(board, *view.enemy, view.king, move);
+}
+
 void filterLegal(const Board& board, const PlyState& state, Move* first, int n) {
-  const int us = state.side;
-  const int k = board.kingSquare[us];
-  if (k >= 64) return;  // no king to protect
-  const SideCodes& enemy = us == WHITE ? blackCodes : whiteCodes;
-  const Bitboard exposed = exposedLines(board, enemy, k);
+  const LegalityView view = legalityView(board, state);
+  if (view.king >= 64) return;
   for (Move* m = first; m != first + n; ++m) {
-    if (isNoMove(*m) || clearlyLegal(board, state, exposed, k, *m)) continue;
-    if (!fullLegalityTest(board, enemy, k, *m)) m->from = NO_SQUARE;
+    if (isNoMove(*m) || clearlyLegal(board, state, view.exposed, view.king, *m)) continue;
+    if (!fullLegalityTest(board, *view.enemy, view.king, *m)) m->from = NO_SQUARE;
   }
 }

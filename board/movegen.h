@@ -37,6 +37,17 @@ void generateEvasions(const Board& board, PlyState& state, MoveList& list, Check
 // mover's king attacked.
 void filterLegal(const Board& board, const PlyState& state, Move* first, int n);
 
+// What the legality test of one position needs for each of its moves, worked out once: the
+// side to move's king, its enemy, and the lines through which a move could uncover a check.
+struct LegalityView {
+  Bitboard exposed;
+  int king;  // NO_SQUARE: no king to protect, every move passes
+  const SideCodes* enemy;
+};
+LegalityView legalityView(const Board& board, const PlyState& state);
+// Whether the pseudo-legal `move` (not struck out) leaves the mover's king unattacked.
+bool moveIsLegal(const Board& board, const PlyState& state, const LegalityView& view, Move move);
+
 // True when the side to move stands in check (the test the search and perft use).
 inline bool kingAttacked(const Board& board, const PlyState& state);
 

@@ -25,13 +25,11 @@ int64_t countFrom(PerftLine& line, int ply, int depth) {
     for (int i = 0; i < list.count; ++i) count += list.moves[i].from != NO_SQUARE;
     return count;
   }
+  const LegalityView legality = legalityView(board, state);
   for (int i = 0; i < list.count; ++i) {
     Move& move = list.moves[i];
     if (move.from == NO_SQUARE) continue;
-    if (!evasions) {
-      filterLegal(board, state, &move, 1);
-      if (move.from == NO_SQUARE) continue;
-    }
+    if (!evasions && !moveIsLegal(board, state, legality, move)) continue;
     makeMove(move, board, line.boards[ply + 1], state, line.states[ply + 1]);
     count += countFrom(line, ply + 1, depth);
   }

@@ -52,9 +52,15 @@ bool MovePicker::isSpecial(Move m) const {
 }
 
 bool MovePicker::usable(Move m) {
-  if (isNoMove(m) || !isPseudoLegal(board, state, m)) return false;
-  filterLegal(board, state, &m, 1);
-  return !isNoMove(m);
+  return !isNoMove(m) && isPseudoLegal(board, state, m) && isLegal(m);
+}
+
+bool MovePicker::isLegal(Move m) {
+  if (!legalityReady) {
+    legality = legalityView(board, state);
+    legalityReady = true;
+  }
+  return moveIsLegal(board, state, legality, m);
 }
 
 int MovePicker::pickBest(int end) {
@@ -143,9 +149,7 @@ Move MovePicker::next() {
             bad[badCount++] = m;
             continue;
           }
-          Move legal = m;
-          filterLegal(board, state, &legal, 1);
-          if (isNoMove(legal)) continue;
+          if (!isLegal(m)) continue;
           lastStage = PICK_GOOD_CAPTURES;
           return m;
         }
@@ -171,9 +175,7 @@ Move MovePicker::next() {
           const Move m = list.moves[pickBest(list.count)];
           ++cursor;
           if (isSpecial(m)) continue;
-          Move legal = m;
-          filterLegal(board, state, &legal, 1);
-          if (isNoMove(legal)) continue;
+          if (!isLegal(m)) continue;
           lastStage = PICK_QUIETS;
           return m;
         }
@@ -183,9 +185,7 @@ Move MovePicker::next() {
       case PICK_BAD_CAPTURES:
         while (badCursor < badCount) {
           const Move m = bad[badCursor++];
-          Move legal = m;
-          filterLegal(board, state, &legal, 1);
-          if (isNoMove(legal)) continue;
+          if (!isLegal(m)) continue;
           lastStage = PICK_BAD_CAPTURES;
           return m;
         }
@@ -251,9 +251,7 @@ Move MovePicker::next() {
           ++cursor;
           if (sameMove(m, tableMove)) continue;
           if (isPromotionKind(m.kind) && m.kind != PROMOTE_QUEEN) continue;
-          Move legal = m;
-          filterLegal(board, state, &legal, 1);
-          if (isNoMove(legal)) continue;
+          if (!isLegal(m)) continue;
           lastStage = PICK_QUIESCENCE_CAPTURES;
           return m;
         }

@@ -5,6 +5,7 @@
 // captures and queen promotions only.
 #pragma once
 
+#include "board/movegen.h"
 #include "board/types.h"
 #include "search/thread.h"
 
@@ -43,9 +44,12 @@ struct MovePicker {
   int cursor = 0, captureEnd = 0;
   Move bad[MAX_LIST_MOVES];  // losing captures, kept for the end
   int badCount = 0, badCursor = 0;
+  LegalityView legality;     // worked out on the first legality test of the node
+  bool legalityReady = false;
 
   bool isSpecial(Move m) const;  // one of the moves tried before the generated ones
   bool usable(Move m);           // pseudo-legal here and legal
+  bool isLegal(Move m);          // legal here (m pseudo-legal)
   int pickBest(int end);         // swaps the best-scored move of [cursor, end) to the cursor
   void scoreCaptures(int begin, int end);
   void scoreQuiets(int begin, int end);
