@@ -23,6 +23,7 @@ namespace {
 struct SliderRefresh {
   Bitboard pendingRookLikes, pendingBishopLikes;
   Bitboard occupiedNoRookQueen, occupiedNoBishopQueen;
+  Bitboard occupied;       // the board after the move
   unsigned changedGroups;  // bit g: a slot of group g was recomputed
 };
 
@@ -143,9 +144,10 @@ void castlePieces(Board& b, int side, int kingFrom, int kingTo, int rookFrom, in
 
 
 void recomputeSlider(Board& b, SliderRefresh& r, int sq) {
-  uint8_t code = b.squares[sq];
-  computeSliderAttacks(b, sq, code);
-  r.changedGroups |= 1u << sliderGroup(code);
+  const uint8_t code = b.squares[sq];
+  const int group = sliderGroup(code);
+  b.sliderAttacks[group][b.listIndex[sq]] = sliderAttacksFrom(code, sq, r.occupied);
+  r.changedGroups |= 1u << group;
   // A queen is in both pending sets; once recomputed it needs neither.
   r.pendingRookLikes &= ~bitOf(sq);
   r.pendingBishopLikes &= ~bitOf(sq);
@@ -174,6 +176,7 @@ SliderRefresh refreshAfterMove(int from, int to, Board& board) {
       board.pieceBitboards[WHITE_BISHOP] | board.pieceBitboards[BLACK_BISHOP] | queens;
   r.occupiedNoRookQueen = occupied & ~r.pendingRookLikes;
   r.occupiedNoBishopQueen = occupied & ~r.pendingBishopLikes;
+  r.occupied = occupied;
   r.changedGroups = 0;
   refreshSlidersThrough(board, r, from);
   refreshSlidersThrough(board, r, to);
@@ -196,12 +199,8 @@ Bitboard attacksOfPieceOn(const Board& board, int sq) {
 }
 
 void computeSliderAttacks(Board& board, int sq, uint8_t code) {
-  Bitboard occupied = board.occupancy[WHITE] | board.occupancy[BLACK];
-  uint8_t kind = kindOf(code);
-  Bitboard attacks = 0;
-  if (kind == ROOK || kind == QUEEN) attacks |= rookAttacks(sq, occupied);
-  if (kind == BISHOP || kind == QUEEN) attacks |= bishopAttacks(sq, occupied);
-  sliderSlot(board, code, board.listIndex[sq]) = attacks;
+  sliderSlot(board, code, board.listIndex[sq]) =
+      sliderAttacksFrom(code, sq, board.occupancy[WHITE] | board.occupancy[BLACK]);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "board/sliders.h"
 #include "board/types.h"
 
 // The copy of copy-make: every field up to the slider slots, then only the slots in use. The
@@ -34,6 +35,14 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
 void makeNullMove(const Board& parent, Board& child, const PlyState& parentState,
                   PlyState& childState);
 
+// The attack set of a bishop, rook or queen `code` on `sq`.
+inline Bitboard sliderAttacksFrom(uint8_t code, int sq, Bitboard occupied) {
+  const uint8_t kind = kindOf(code);
+  Bitboard attacks = 0;
+  if (kind != BISHOP) attacks |= rookAttacks(sq, occupied);
+  if (kind != ROOK) attacks |= bishopAttacks(sq, occupied);
+  return attacks;
+}
 void computeSliderAttacks(Board& board, int sq, uint8_t code);
 void computeAttackSummaries(const Board& board, PlyState& state);
 
