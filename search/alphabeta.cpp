@@ -122,12 +122,14 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
   }
 
   // Step 5. The static evaluation, and whether it is improving.
-  int eval;
+  // The table keeps the evaluation as it came; the stack keeps it corrected.
+  int eval, rawEval = NO_EVAL;
   if (inCheck) {
     eval = ss->staticEval = NO_EVAL;
   } else {
     if (tableHit && entry.evaluation != NO_EVAL) state.staticEval = entry.evaluation;
-    eval = ss->staticEval = Evaluate(board, state);
+    rawEval = Evaluate(board, state);
+    eval = ss->staticEval = correctedEval(t.history, board, state.side, rawEval);
     // A table bound on the right side of the evaluation is the better guess.
     if (tableHit && std::abs(tableValue) < MATE_THRESHOLD &&
         (entry.bound == BOUND_EXACT || (entry.bound == BOUND_LOWER ? tableValue > eval
@@ -138,8 +140,10 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
   t.stack(ply + 2)->killers[0] = t.stack(ply + 2)->killers[1] = NO_MOVE;
 
   if (!inCheck && !pvNode && isNoMove(excluded)) {
-    // Step 6. Razoring: so far below alpha that only captures could help.
-    if (depth <= RAZOR_MAX_DEPTH && eval + RAZOR_MARGIN * depth < alpha) {
+    // Step 6. Razoring: so far below alpha that only captures could help. The margin grows fast
+    // with depth: a quiet check or threat two moves deep can still turn such a position.
+    if (depth <= RAZOR_MAX_DEPTH &&
+        eval + RAZOR_BASE + RAZOR_PER_DEPTH_SQUARED * depth * depth < alpha) {
       const int v = quiesce(t, alpha - 1, alpha, ply, board, state);
       if (v < alpha) return v;
     }
@@ -183,7 +187,7 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
                           !cutNode, NODE_NONPV, child, childState);
         if (stopRequested()) return 0;
         if (v >= probBeta) {
-          ttStore(v, ply, depth - PROBCUT_REDUCTION + 1, key, BOUND_LOWER, m, ss->staticEval);
+          ttStore(v, ply, depth - PROBCUT_REDUCTION + 1, key, BOUND_LOWER, m, rawEval);
           return v;
         }
       }
@@ -329,6 +333,13 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
   const uint8_t bound = bestValue >= beta                       ? BOUND_LOWER
                         : pvNode && !isNoMove(bestMove) ? BOUND_EXACT
                                                         : BOUND_UPPER;
-  ttStore(bestValue, ply, depth, key, bound, bestMove, ss->staticEval);
+  ttStore(bestValue, ply, depth, key, bound, bestMove, rawEval);
+
+  // Step 14. A quiet result that the bound pins on the far side of the evaluation corrects it.
+  if (!inCheck && isNoMove(excluded) && (isNoMove(bestMove) || !isTactical(bestMove)) &&
+      std::abs(bestValue) < MATE_THRESHOLD &&
+      !(bound == BOUND_LOWER && bestValue <= ss->staticEval) &&
+      !(bound == BOUND_UPPER && bestValue >= ss->staticEval))
+    updateCorrection(t.history, board, side, depth, bestValue, ss->staticEval);
   return bestValue;
 }

@@ -16,7 +16,8 @@ enum NodeType : int { NODE_NONPV, NODE_PV };
 
 // ---- Selectivity before the moves (all by remaining depth) ----
 constexpr int RAZOR_MAX_DEPTH = 3;
-constexpr int RAZOR_MARGIN = 250;                // per ply: hopeless below alpha
+constexpr int RAZOR_BASE = 200;                  // hopeless below alpha by this
+constexpr int RAZOR_PER_DEPTH_SQUARED = 120;     // plus this times depth squared
 constexpr int REVERSE_FUTILITY_MAX_DEPTH = 8;
 constexpr int REVERSE_FUTILITY_MARGIN = 75;      // per ply (one ply less when improving)
 constexpr int NULL_MOVE_MIN_DEPTH = 2;

@@ -1,16 +1,47 @@
 #include "search/history.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
+#include "board/types.h"
+#include "eval/evaluate.h"
 #include "search/thread.h"
 
 void clearMoveHistory(MoveHistory& h) {
   std::memset(h.quiet, 0, sizeof h.quiet);
   std::memset(h.capture, 0, sizeof h.capture);
   std::memset(h.continuation, 0, sizeof h.continuation);
+  std::memset(h.correction, 0, sizeof h.correction);
   for (auto& row : h.counterMove)
     for (Move& m : row) m = NO_MOVE;
+}
+
+namespace {
+
+// The pawns alone pick the entry: two multiplicative hashes folded into the table's 14 bits.
+inline uint32_t pawnIndex(const Board& board) {
+  const uint64_t mixed = board.pieceBitboards[WHITE_PAWN] * 0x9E3779B97F4A7C15ULL ^
+                         board.pieceBitboards[BLACK_PAWN] * 0xC2B2AE3D27D4EB4FULL;
+  return uint32_t((mixed ^ mixed >> 29) >> 50);
+}
+static_assert(CORRECTION_ENTRIES == 1 << 14, "pawnIndex gives 14 bits");
+
+}  // namespace
+
+int correctedEval(const MoveHistory& h, const Board& board, int side, int raw) {
+  const int corrected = raw + h.correction[side][pawnIndex(board)] / CORRECTION_GRAIN;
+  return std::clamp(corrected, -EVAL_SCORE_LIMIT, EVAL_SCORE_LIMIT);
+}
+
+void updateCorrection(MoveHistory& h, const Board& board, int side, int depth, int searched,
+                      int corrected) {
+  int16_t& entry = h.correction[side][pawnIndex(board)];
+  // Deeper results weigh more; each moves the entry part of the way to what it saw.
+  const int weight = std::min(depth + 1, 16);
+  const int target = std::clamp((searched - corrected) * CORRECTION_GRAIN + entry, -CORRECTION_LIMIT,
+                                CORRECTION_LIMIT);
+  entry = int16_t((entry * (256 - weight) + target * weight) / 256);
 }
 
 namespace {

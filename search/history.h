@@ -16,11 +16,20 @@ using PieceToHistory = int16_t[PIECE_CODES][64];             // [piece code][to]
 using ContinuationHistory = PieceToHistory[PIECE_CODES][64];  // [previous piece][previous to]
 using CaptureHistory = int16_t[PIECE_CODES][64][PIECE_CODES];  // [piece][to][captured code]
 
+// How far the search's results at a pawn structure have run from the static evaluation there, by
+// side to move: the evaluation misjudges some structures (a blocked centre, a pawn storm), and the
+// search corrects it before pruning trusts it. Entries are centipawns times CORRECTION_GRAIN.
+constexpr int CORRECTION_ENTRIES = 16384;
+constexpr int CORRECTION_GRAIN = 256;
+constexpr int CORRECTION_LIMIT = 64 * CORRECTION_GRAIN;  // at most 64 centipawns either way
+using CorrectionHistory = int16_t[2][CORRECTION_ENTRIES];
+
 struct MoveHistory {
   QuietHistory quiet;
   CaptureHistory capture;
   ContinuationHistory continuation;
   Move counterMove[PIECE_CODES][64];  // the quiet reply that refuted [previous piece][previous to]
+  CorrectionHistory correction;
 };
 
 void clearMoveHistory(MoveHistory& h);
@@ -35,6 +44,14 @@ inline void addHistory(int16_t& entry, int bonus) {
 }
 
 struct SearchThread;
+struct Board;
+
+// The static evaluation `raw` of the side to move corrected by what the search has learnt at this
+// pawn structure.
+int correctedEval(const MoveHistory& h, const Board& board, int side, int raw);
+// A search of `depth` found `searched` where the corrected evaluation said `corrected`.
+void updateCorrection(MoveHistory& h, const Board& board, int side, int depth, int searched,
+                      int corrected);
 
 // What a cut-off at `ply` teaches: the best move gains, the moves tried before it lose (quiet
 // ones in the quiet and continuation histories, captures in the capture history); a quiet best

@@ -174,10 +174,12 @@ void iterativeDeepening(SearchThread& t) {
       int delta = ASPIRATION_DELTA;
       v = searchRoot(t, alpha, beta, t.iterationDepth);
       while (!stopSearch.load(std::memory_order_relaxed) && v != ROOT_BOUND && v != -ROOT_BOUND) {
+        // A mate score outside the window opens that side fully: widening step by step towards
+        // it would only repeat the same search a dozen times.
         if (v <= alpha) {
-          alpha -= delta;
+          alpha = v <= -MATE_THRESHOLD ? -ROOT_BOUND : std::max(alpha - delta, -ROOT_BOUND);
         } else if (v >= beta) {
-          beta += delta;
+          beta = v >= MATE_THRESHOLD ? ROOT_BOUND : std::min(beta + delta, int(ROOT_BOUND));
         } else {
           if (t.iterationDepth >= ASPIRATION_MIN_DEPTH && std::abs(v) < MATE_THRESHOLD) {
             alpha = v - delta;

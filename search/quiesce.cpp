@@ -43,14 +43,15 @@ int quiesce(SearchThread& t, int alpha, int beta, int ply, Board& board, PlyStat
   }
 
   // Step 3. Standing pat: out of check the side to move may keep the static evaluation.
-  int bestValue, standPat = NO_EVAL;
+  int bestValue, standPat = NO_EVAL, rawEval = NO_EVAL;
   StackEntry* ss = t.stack(ply);
   if (inCheck) {
     bestValue = ply - MATE_BASE;
     ss->staticEval = NO_EVAL;
   } else {
     if (tableHit && entry.evaluation != NO_EVAL) state.staticEval = entry.evaluation;
-    standPat = ss->staticEval = Evaluate(board, state);
+    rawEval = Evaluate(board, state);
+    standPat = ss->staticEval = correctedEval(t.history, board, state.side, rawEval);
     bestValue = standPat;
     if (tableHit && std::abs(tableValue) < MATE_THRESHOLD &&
         (entry.bound == BOUND_EXACT || (entry.bound == BOUND_LOWER ? tableValue > standPat
@@ -98,6 +99,6 @@ int quiesce(SearchThread& t, int alpha, int beta, int ply, Board& board, PlyStat
   const uint8_t bound = bestValue >= beta                       ? BOUND_LOWER
                         : pvNode && !isNoMove(bestMove) ? BOUND_EXACT
                                                         : BOUND_UPPER;
-  ttStore(bestValue, ply, QS_TABLE_DEPTH, key, bound, bestMove, ss->staticEval);
+  ttStore(bestValue, ply, QS_TABLE_DEPTH, key, bound, bestMove, rawEval);
   return bestValue;
 }

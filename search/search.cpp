@@ -26,7 +26,9 @@ void prepareThread(SearchThread& t) {
   t.request = &r;
   t.boards[0] = r.lineBoards[r.rootPly];
   t.states[0] = r.lineStates[r.rootPly];
-  clearKillersAndHistory(t);
+  // The histories carry over from the game's earlier moves: most of what they learnt still holds
+  // a move later. A new game or a cleared table empties them.
+  clearKillers(t);
   t.nodes.store(0, std::memory_order_relaxed);
   t.nodeBookmark = 0;
   t.selDepth = 0;

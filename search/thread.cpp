@@ -107,7 +107,11 @@ void waitForHelpers() {
   workDone.wait(lock, [] { return helpersBusy == 0; });
 }
 
-void clearKillersAndHistory(SearchThread& thread) {
+void clearKillers(SearchThread& thread) {
   for (StackEntry& entry : thread.stackEntries) entry = StackEntry();
+}
+
+void clearKillersAndHistory(SearchThread& thread) {
+  clearKillers(thread);
   clearMoveHistory(thread.history);
 }

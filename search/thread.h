@@ -86,5 +86,7 @@ int64_t totalNodes();
 void startHelpers(void (*work)(SearchThread&));
 void waitForHelpers();
 
-// Killers and histories back to zero.
+// Killers and the per-ply stack back to empty (every search starts with them).
+void clearKillers(SearchThread& thread);
+// Killers and histories back to zero (a new game, or a cleared table).
 void clearKillersAndHistory(SearchThread& thread);

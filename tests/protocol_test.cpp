@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <fstream>
 #include <regex>
 
@@ -337,6 +338,45 @@ TEST(SearchOutput, MatesRestrictedRootsAndMateLimits) {
           << line;
     }
   }
+}
+
+// A mate found beyond the aspiration window is reported once per depth, not once per widening
+// step on the way to it.
+TEST(SearchOutput, AMateScoreIsNotReprintedForEachWideningOfTheWindow) {
+  auto engine = startEngine();
+  engine->send("position fen r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq - 1 1");
+  Answer answer = goAndWait(*engine, "go depth 9");
+  std::map<int, int> scoreLines;
+  for (const std::string& line : answer.lines)
+    if (line.rfind("info depth ", 0) == 0 && line.find(" score ") != std::string::npos)
+      ++scoreLines[std::stoi(wordAfter(line, "depth"))];
+  EXPECT_EQ(answer.bestmove, "d5f6");
+  for (const auto& [depth, count] : scoreLines) {
+    if (depth < 2) continue;  // at depth 1 each better root move is its own line
+    EXPECT_LE(count, 4) << "depth " << depth;
+  }
+}
+
+// A new game forgets what the last one taught the search: the same node-limited search after
+// "ucinewgame" gives the same answer as in a fresh engine, whatever was searched before.
+TEST(SearchOutput, ANewGameSearchesAsAFreshEngineDoes) {
+  const std::string kiwipete =
+      "position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+  auto engine = startEngine();
+  engine->send(kiwipete);
+  const Answer first = goAndWait(*engine, "go nodes 20000");
+  engine->send("position startpos moves e2e4 c7c5 g1f3");
+  goAndWait(*engine, "go nodes 20000");
+  engine->send("ucinewgame");
+  engine->send(kiwipete);
+  const Answer again = goAndWait(*engine, "go nodes 20000");
+  // Score, nodes and line; the time and speed may differ.
+  auto gist = [](const Answer& a) {
+    const std::string info = lastInfo(a.lines);
+    return wordAfter(info, "score") + " " + wordAfter(info, wordAfter(info, "score")) + " " +
+           wordAfter(info, "nodes") + info.substr(info.find(" pv ")) + " / " + a.bestmove;
+  };
+  EXPECT_EQ(gist(again), gist(first));
 }
 
 TEST(SearchOutput, NodeLimitedSearchesAreReproducible) {
