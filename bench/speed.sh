@@ -9,8 +9,9 @@
 #
 # A build directory holds corvanel-x64-popcnt and, when built, corvanel-x64, corvanel-x86 and
 # bench/eval_bench (default NEW: build/). Every figure is the median of --runs runs. Perft times
-# are wall clock with the program's start-up (tables, hash allocation) taken out. Stockfish is
-# /usr/games/stockfish or $STOCKFISH. The machine is shared: compare ratios, not absolute times.
+# are wall clock with the program's start-up (tables, hash allocation) taken out, Stockfish's
+# ("go perft", /usr/games/stockfish or $STOCKFISH) alike, each run taking its turn with ours.
+# The machine is shared: compare ratios, not absolute times.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 RUNS=3
@@ -50,8 +51,12 @@ measure() {  # key, then a command that prints one number when given a build dir
   declare -A samples
   for ((i = 0; i < RUNS; ++i)); do
     for d in "${!DIRS[@]}"; do samples[$d]+="$("$@" "${DIRS[$d]}") "; done
+    # Stockfish's perft takes its turn in the same round, so that both see the same load.
+    [ "$key" != perft6 ] && [ "$key" != perft5 ] || [ ! -x "$STOCKFISH" ] ||
+      samples[sf]+="$(timed "$STOCKFISH" "position fen $2
+go perft $3") "
   done
-  for d in "${!DIRS[@]}"; do VALUE[$key,$d]=$(tr ' ' '\n' <<<"${samples[$d]}" | grep . | median); done
+  for d in "${!samples[@]}"; do VALUE[$key,$d]=$(tr ' ' '\n' <<<"${samples[$d]}" | grep . | median); done
 }
 
 m_bench() { local p="$2/$1"; [ -x "$p" ] && bench_nps "$p" || echo 0; }
@@ -88,10 +93,7 @@ row "perft 6, start position" perft6 ms 0
 row "perft 5, kiwipete" perft5 ms 0
 row "eval_bench" eval evaluations/s 1
 
-if [ -x "$STOCKFISH" ]; then
-  sf() { local start end; start=$(now_ms); printf 'position fen %s\ngo perft %s\nquit\n' "$1" "$2" | "$STOCKFISH" >/dev/null; end=$(now_ms); echo $((end - start)); }
-  sf6=$(for ((i = 0; i < RUNS; ++i)); do sf "$START" 6; done | median)
-  sf5=$(for ((i = 0; i < RUNS; ++i)); do sf "$KIWIPETE" 5; done | median)
-  awk -v c="${VALUE[perft6,0]}" -v s="$sf6" 'BEGIN { printf "perft 6, start position: Stockfish %d ms; Corvanel takes %.2f times as long\n", s, c / s }'
-  awk -v c="${VALUE[perft5,0]}" -v s="$sf5" 'BEGIN { printf "perft 5, kiwipete:       Stockfish %d ms; Corvanel takes %.2f times as long\n", s, c / s }'
+if [ -n "${VALUE[perft6,sf]:-}" ]; then
+  awk -v c="${VALUE[perft6,0]}" -v s="${VALUE[perft6,sf]}" 'BEGIN { printf "perft 6, start position: Stockfish %d ms; Corvanel takes %.2f times as long\n", s, c / s }'
+  awk -v c="${VALUE[perft5,0]}" -v s="${VALUE[perft5,sf]}" 'BEGIN { printf "perft 5, kiwipete:       Stockfish %d ms; Corvanel takes %.2f times as long\n", s, c / s }'
 fi

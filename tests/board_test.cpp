@@ -1,6 +1,6 @@
 // The board: published perft counts, the incrementally made board against the board rebuilt
-// from its mailbox over random games, legal move sets against a brute-force walk, FEN set-up and
-// the king-and-pawn table.
+// from its mailbox over random games, legal move sets (and perft's count of them) against a
+// brute-force walk, FEN set-up and the king-and-pawn table.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -279,6 +279,8 @@ void compareTree(const Board& board, PlyState& state, int ply, int depth, TreeSt
     ASSERT_TRUE(found.insert(moveText(list.moves[i])).second) << where << " duplicate";
   }
   ASSERT_EQ(found, bruteForceLegal(board, state, s)) << where;
+  // Perft's last ply counts the moves without listing them.
+  ASSERT_EQ(perft(board, state, 1), int64_t(found.size())) << where;
 
   // The capture generator lists exactly the captures of the full list.
   MoveList all, captures;
