@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows build of the engine under Wine and checks what a Windows user depends on:
 #   tests/windows/wine_check.sh ENGINE.exe VERSION BENCH_SIGNATURE
+# $WINE names the program that runs ENGINE; with WINE=qemu-i386 the same checks serve the 32-bit
+# Linux program on a machine that cannot execute it.
 # 1. the protocol start-up through pipes: uci (with the build's version), isready, position,
 #    go depth, go movetime with a clock check, go infinite and stop, quit with exit code 0;
 # 2. "go perft 5" of every published position in tests/data/perft_standard.txt;
