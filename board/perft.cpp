@@ -60,15 +60,25 @@ int countLegal(const Board& board, PlyState& state, int ply) {
     }
   }
 
-  // Pawns as the generator makes them: pushes, captures (four moves onto the last rank) and en
-  // passant, which always takes the full test.
+  // Pawns as the generator makes them: pushes, captures and en passant; a move onto the last
+  // rank counts four times. Pawns off the exposed lines are counted a set at a time; those on
+  // them one by one, and en passant always takes the full test.
   const int forward = us == WHITE ? 8 : -8;
   const int startRank = us == WHITE ? 1 : 6, lastRank = us == WHITE ? 7 : 0;
   const uint8_t pawn = codeFor(us, PAWN);
-  const int ep = us == WHITE ? usableEpSquare<WHITE>(board, state) : usableEpSquare<BLACK>(board, state);
-  for (int i = 0; i < board.pieceCount[pawn]; ++i) {
-    const int s = board.pieceList[pawn][i];
-    if (rankOf(s) == lastRank) continue;
+  const Bitboard empty = ~(own | enemy), lastRankSquares = rankMask[lastRank];
+  const Bitboard pawns = board.pieceBitboards[pawn] & ~lastRankSquares;
+  const Bitboard freePawns = pawns & ~view.exposed;
+  auto ahead = [us](Bitboard b, int step) { return us == WHITE ? b << step : b >> step; };
+  const Bitboard single = ahead(freePawns, 8) & empty;
+  const Bitboard twice = ahead(single & rankMask[startRank + forward / 8], 8) & empty;
+  const Bitboard east = ahead(freePawns & ~fileMask[7], us == WHITE ? 9 : 7) & enemy;
+  const Bitboard west = ahead(freePawns & ~fileMask[0], us == WHITE ? 7 : 9) & enemy;
+  for (const Bitboard targets : {single, east, west})
+    count += popCount(targets & ~lastRankSquares) + 4 * popCount(targets & lastRankSquares);
+  count += popCount(twice);
+  for (Bitboard pinned = pawns & view.exposed; pinned;) {
+    const int s = popLowestBit(pinned);
     const int to = s + forward, file = fileOf(s);
     Bitboard targets = 0;
     if (board.squares[to] == EMPTY) {
@@ -78,10 +88,14 @@ int countLegal(const Board& board, PlyState& state, int ply) {
     if (file != 7) targets |= bitOf(to + 1) & enemy;
     if (file != 0) targets |= bitOf(to - 1) & enemy;
     countTargets(s, targets, rankOf(to) == lastRank ? 4 : 1);
-    if (ep >= 0 && (s + 1 == ep || s - 1 == ep) && fileOf(ep) - file == ep - s) {
-      const uint8_t victim = codeFor(us ^ 1, PAWN);
-      count += moveIsLegal(board, state, view,
-                           Move{uint8_t(s), uint8_t(ep + forward), victim, MOVE_NORMAL});
+  }
+  const int ep = us == WHITE ? usableEpSquare<WHITE>(board, state) : usableEpSquare<BLACK>(board, state);
+  if (ep >= 0) {
+    const Bitboard beside = (fileOf(ep) != 0 ? bitOf(ep - 1) : 0) | (fileOf(ep) != 7 ? bitOf(ep + 1) : 0);
+    for (Bitboard takers = pawns & beside; takers;) {
+      const int s = popLowestBit(takers);
+      count += moveIsLegal(board, state, view, Move{uint8_t(s), uint8_t(ep + forward),
+                                                    codeFor(us ^ 1, PAWN), MOVE_NORMAL});
     }
   }
 
