@@ -33,7 +33,18 @@ KIWIPETE="r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1"
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 
-bench_nps() { "$1" bench 2>/dev/null | awk '/^Nodes\/second:/ { print $2 }'; }
+# A machine that cannot execute 32-bit programs runs them under qemu's user-mode emulation: its
+# figures compare two builds with each other, not with the native programs.
+X86_RUNNER=()
+if [ -x "${DIRS[0]}/corvanel-x86" ] && ! "${DIRS[0]}/corvanel-x86" bench </dev/null >/dev/null 2>&1 &&
+   command -v qemu-i386 >/dev/null; then
+  X86_RUNNER=(qemu-i386)
+fi
+bench_nps() {
+  local runner=()
+  [ "$(basename "$1")" != corvanel-x86 ] || runner=("${X86_RUNNER[@]}")
+  "${runner[@]}" "$1" bench 2>/dev/null </dev/null | awk '/^Nodes\/second:/ { print $2 }'
+}
 eval_rate() { "$1" 2>/dev/null | sed -E 's/.*evaluations per second: ([0-9]+).*/\1/'; }
 # Milliseconds of the commands fed to a program, less those of its start-up and "quit" alone.
 timed() {
@@ -88,7 +99,7 @@ if [ ${#DIRS[@]} -gt 1 ]; then
 fi
 row "bench, corvanel-x64-popcnt" corvanel-x64-popcnt nodes/s 1
 row "bench, corvanel-x64" corvanel-x64 nodes/s 1
-row "bench, corvanel-x86" corvanel-x86 nodes/s 1
+row "bench, corvanel-x86${X86_RUNNER:+ (qemu-i386)}" corvanel-x86 nodes/s 1
 row "perft 6, start position" perft6 ms 0
 row "perft 5, kiwipete" perft5 ms 0
 row "eval_bench" eval evaluations/s 1
