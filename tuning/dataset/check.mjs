@@ -91,6 +91,9 @@ try {
   assert.equal(referenceValue(1.25, 0, 1, 1), 1.25);
   assert.ok(referenceValue(0.5, 1, 0.5, 1) > 0.5 && referenceValue(0.5, 0, 0.5, 1) < 0.5);
   assert.equal(referenceValue(0, 1, 0, 1), 5);
+  // Beyond the limit the search score stands, so the tuner leaves out the same positions at any blend.
+  assert.equal(referenceValue(7.5, 0, 0.5, 1), 7.5);
+  assert.equal(referenceValue(-5.5, 1, 0, 1), -5.5);
   const samples = [];
   for (let s = -4; s <= 4; s += 0.25) samples.push({ pawns: s, result: 1 / (1 + Math.exp(-s / 1.5)) });
   assert.ok(Math.abs(fitScale(samples) - 1.5) < 0.01, 'the curve is fitted');
