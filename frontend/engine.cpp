@@ -56,8 +56,10 @@ void initEngine() {
   infoOutput = true;
 }
 
-// One pass per millisecond while idle. A pending search runs to completion on this thread before
-// the next line is read, so a search ordered by "go" never starts inside the interpreter.
+// While idle, waits for input at most a millisecond at a time and executes waiting lines without
+// a pause: an interface's "position" and "go" start the search at once. A pending search runs to
+// completion on this thread before the next line is read, so a search ordered by "go" never starts
+// inside the interpreter.
 void mainLoop() {
   while (!quitRequested) {
     if (searchMode != SEARCH_IDLE) {
@@ -71,7 +73,7 @@ void mainLoop() {
       answerGo();
       break;
     }
-    platform::sleepMs(1);
+    if (!inputAvailable()) platform::waitForInput(1);
     pollInput();
   }
 }

@@ -1,5 +1,5 @@
 // What the engine needs from the operating system, behind one small interface: standard input
-// without blocking (pipe, file or console), the output mode, a short sleep, and starting the match
+// without blocking (pipe, file or console), the output mode, a short wait for input, and starting the match
 // script of "millora" with its output collected. platform_posix.cpp and platform_windows.cpp
 // implement it; nothing else in the engine calls the operating system itself.
 #pragma once
@@ -23,7 +23,8 @@ InputState inputState();
 // end of the input, -1 when nothing could be read now (interrupted; try again later).
 long readInput(char* buffer, size_t capacity);
 
-void sleepMs(int milliseconds);
+// Returns as soon as input arrives (or ends), or after `milliseconds` when none does.
+void waitForInput(int milliseconds);
 
 // Whether the match script can be started at all; otherwise `reason` says why.
 bool scriptRunnable(const char* path, std::string& reason);

@@ -9,11 +9,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
 #include "frontend/platform.h"
 
@@ -49,8 +47,9 @@ long readInput(char* buffer, size_t capacity) {
   return got < 0 ? 0 : long(got);
 }
 
-void sleepMs(int milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+void waitForInput(int milliseconds) {
+  pollfd request = {STDIN_FILENO, POLLIN, 0};
+  poll(&request, 1, milliseconds);  // interrupted or not, the caller looks again
 }
 
 bool scriptRunnable(const char* path, std::string& reason) {

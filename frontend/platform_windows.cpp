@@ -10,6 +10,8 @@
 #include <timeapi.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,8 +27,10 @@ namespace platform {
 
 namespace {
 
-// Filled by the reader thread, emptied by the main thread, both under `inputLock`.
+// Filled by the reader thread, emptied by the main thread, both under `inputLock`;
+// `inputArrived` wakes a main thread waiting for input.
 std::mutex inputLock;
+std::condition_variable inputArrived;
 std::string inputBytes;
 bool inputEnded = false;
 
@@ -36,6 +40,7 @@ void readStandardInput(HANDLE input) {
     DWORD got = 0;
     const BOOL ok = ReadFile(input, chunk, sizeof chunk, &got, nullptr);
     std::lock_guard<std::mutex> guard(inputLock);
+    inputArrived.notify_one();
     if (!ok || got == 0) {  // end of input, or an input that can no longer be read
       inputEnded = true;
       return;
@@ -125,7 +130,11 @@ long readInput(char* buffer, size_t capacity) {
   return long(n);
 }
 
-void sleepMs(int milliseconds) { Sleep(DWORD(milliseconds)); }
+void waitForInput(int milliseconds) {
+  std::unique_lock<std::mutex> guard(inputLock);
+  inputArrived.wait_for(guard, std::chrono::milliseconds(milliseconds),
+                        [] { return !inputBytes.empty() || inputEnded; });
+}
 
 bool scriptRunnable(const char* path, std::string& reason) {
   if (_access(path, 0) == 0) return true;
