@@ -26,10 +26,10 @@ int helpersBusy = 0;
 bool helpersExit = false;
 void (*helperWork)(SearchThread&) = nullptr;
 
-void helperLoop(SearchThread* self) {
+// `seen` is the serial when the thread was created, not when it first runs: a search ordered
+// before the new thread gets the processor is still its business (the main thread waits for it).
+void helperLoop(SearchThread* self, uint64_t seen) {
   std::unique_lock<std::mutex> lock(poolLock);
-  // Searches before this thread existed are not its business.
-  uint64_t seen = searchSerial;
   for (;;) {
     workReady.wait(lock, [&] { return helpersExit || searchSerial != seen; });
     if (helpersExit) return;
@@ -73,7 +73,7 @@ int setSearchThreads(int count) {
     SearchThread* record = new SearchThread;
     record->index = i;
     try {
-      helpers[i] = std::thread(helperLoop, record);
+      helpers[i] = std::thread(helperLoop, record, searchSerial);
     } catch (const std::system_error&) {
       // The system refuses more threads: search with those we have.
       delete record;

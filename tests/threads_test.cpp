@@ -116,6 +116,23 @@ TEST(Threads, EveryKindOfGoAnswersOnceWithFourThreads) {
   EXPECT_EQ(engine->waitForExit(10000), 0);
 }
 
+// A "go" written right behind "Threads" in one go: the new helpers may not have run yet when the
+// search starts, and must still join it (a helper that missed it left the search waiting forever).
+TEST(Threads, GoRightAfterTheThreadsOptionAnswers) {
+  auto engine = startEngine();
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE(round);
+    const Answer answer = goAndWait(*engine,
+                                    "setoption name Threads value 1\n"
+                                    "setoption name Threads value 4\n"
+                                    "position startpos\ngo depth 3",
+                                    20000);
+    ASSERT_TRUE(legalIn(START_FEN, answer.bestmove)) << "no answer";
+  }
+  EXPECT_TRUE(engine->send("quit"));
+  EXPECT_EQ(engine->waitForExit(10000), 0);
+}
+
 TEST(MultiPv, NumberedLinesWithDistinctFirstMoves) {
   auto engine = startEngine();
   struct Case {
