@@ -1,7 +1,7 @@
 // What the engine needs from the operating system, behind one small interface: standard input
-// without blocking (pipe, file or console), the output mode, a short wait for input, and starting the match
-// script of "millora" with its output collected. platform_posix.cpp and platform_windows.cpp
-// implement it; nothing else in the engine calls the operating system itself.
+// without blocking (pipe, file or console), the output mode, a short wait for input, and starting
+// the match script of "millora" with its output collected. platform_posix.cpp and
+// platform_windows.cpp implement it; nothing else in the engine calls the operating system itself.
 #pragma once
 
 #include <cstddef>
