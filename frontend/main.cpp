@@ -8,11 +8,15 @@
 #include "frontend/platform.h"
 #include "frontend/timer.h"
 #include "frontend/bench.h"
+#include "frontend/datagen.h"
 
 int main(int argc, char** argv) {
   // Every output line must leave at once, also when standard output is a pipe.
   platform::initOutput();
   emitLine("Corvanel %s by Ferrolan\n", versionString);
+
+  // "datagen ..." generates self-play training data and ends; its words are its own options.
+  if (argc >= 2 && std::strcmp(argv[1], "datagen") == 0) return runDatagen(argc - 2, argv + 2);
 
   // "-av <file>" loads an evaluation parameter file; any other command line is ignored.
   paramFileName.clear();

@@ -34,4 +34,21 @@ bool scriptRunnable(const char* path, std::string& reason);
 int runScript(const char* path, const std::string& argument, std::string& output,
               size_t keptBytes, int& startError);
 
+// Self-play workers (datagen). Zero-filled memory that stays shared with the worker processes
+// started after it; null when it cannot be had.
+void* sharedMemory(size_t bytes);
+// Starts `count` worker processes, each a copy of this one. Returns the worker's index (0 to
+// count - 1) in a worker, -1 in the starting process once all are started, and -2 where the
+// system cannot start copies of a process (Windows: the caller runs a single worker itself).
+// `started` receives the number actually started (a refused start leaves fewer).
+int startWorkerProcesses(int count, int& started);
+// Whether any started worker is still running; reaps those that ended. `failed` counts the
+// workers that ended with an error or a signal so far.
+bool workersRunning(int& failed);
+// Ends the calling worker process at once, without the engine's shutdown.
+[[noreturn]] void endWorkerProcess(int code);
+// The index of the worker running this code since startWorkerProcesses, -1 in the starting
+// process.
+int currentWorker();
+
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "frontend/platform.h"
 
@@ -98,6 +100,54 @@ int runScript(const char* path, const std::string& argument, std::string& output
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return 127;
 }
+
+namespace {
+std::vector<pid_t> workerIds;  // the starting process's record of its workers
+int workerIndex = -1;
+}  // namespace
+
+void* sharedMemory(size_t bytes) {
+  void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  return block == MAP_FAILED ? nullptr : block;
+}
+
+int startWorkerProcesses(int count, int& started) {
+  started = 0;
+  std::fflush(stdout);
+  for (int i = 0; i < count; ++i) {
+    const pid_t id = fork();
+    if (id == 0) {
+      workerIndex = i;
+      workerIds.clear();
+      return i;
+    }
+    if (id < 0) break;
+    workerIds.push_back(id);
+    ++started;
+  }
+  return -1;
+}
+
+bool workersRunning(int& failed) {
+  for (size_t i = 0; i < workerIds.size();) {
+    int status = 0;
+    const pid_t id = waitpid(workerIds[i], &status, WNOHANG);
+    if (id == 0 || (id < 0 && errno == EINTR)) {
+      ++i;
+      continue;
+    }
+    if (id > 0 && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) ++failed;
+    workerIds.erase(workerIds.begin() + long(i));
+  }
+  return !workerIds.empty();
+}
+
+void endWorkerProcess(int code) {
+  std::fflush(stdout);
+  _exit(code);
+}
+
+int currentWorker() { return workerIndex; }
 
 }  // namespace platform
 

@@ -189,6 +189,23 @@ int runScript(const char* path, const std::string& argument, std::string& output
   return int(code);
 }
 
+// One process, one worker: the data generator runs its single worker itself.
+void* sharedMemory(size_t bytes) { return std::calloc(1, bytes); }
+
+int startWorkerProcesses(int, int& started) {
+  started = 0;
+  return -2;
+}
+
+bool workersRunning(int&) { return false; }
+
+void endWorkerProcess(int code) {
+  std::fflush(stdout);
+  std::_Exit(code);
+}
+
+int currentWorker() { return -1; }
+
 }  // namespace platform
 
 #endif  // _WIN32

@@ -18,6 +18,9 @@ struct GoLimits {
   int32_t movesToGo = 0;
   int32_t depth = 0;
   int64_t nodes = 0;
+  // No new iteration starts once the search has passed this many nodes (0: no such limit). Not
+  // a "go" word: self-play data generation sets it.
+  int64_t softNodes = 0;
   int32_t mate = 0;               // moves
   int64_t moveTime = 5000;        // milliseconds
   int32_t defaultMovesToGo = 25;  // moves the clock is planned for when no movestogo is given

@@ -146,6 +146,7 @@ bool stopIterating(const GoLimits& g, int iterationDepth, int64_t nodes) {
   if (g.goFlags & GO_INFINITE) return false;
   if ((g.goFlags & GO_DEPTH) && iterationDepth > g.depth) return true;
   if ((g.goFlags & GO_NODES) && nodes > g.nodes) return true;
+  if (g.softNodes > 0 && nodes >= g.softNodes) return true;
   const int64_t now = nowMs();
   if (now >= softDeadlineMs.load(std::memory_order_relaxed)) return true;
   // The budget as the iterations judged it is spent (a new iteration takes about as long as all
