@@ -76,10 +76,10 @@ SearchResult searchLine(const SelfPlaySettings& s, int ply, int lastIrreversible
 
 // Sets up the opening and the random plies at line entry 0 (the random moves are not kept: the
 // game's repetition test starts after them). False when the draw ended in a finished game.
-bool drawStart(const SelfPlaySettings& s, std::mt19937_64& random) {
-  const std::string& fen = s.openings[random() % s.openings.size()];
+bool drawStart(const std::vector<std::string>& openings, int randomPlies, std::mt19937_64& random) {
+  const std::string& fen = openings.empty() ? std::string(START_FEN) : openings[random() % openings.size()];
   if (!setPosition(lineBoards[0], lineStates[0], fen.c_str())) return false;
-  for (int i = 0; i < s.randomPlies; ++i) {
+  for (int i = 0; i < randomPlies; ++i) {
     MoveList list;
     const int count = legalMoves(lineBoards[0], lineStates[0], list);
     if (count == 0) return false;
@@ -108,7 +108,7 @@ bool playSelfPlayGame(const SelfPlaySettings& s, uint64_t seed, uint64_t gameInd
   SearchResult first;
   for (int attempt = 0;; ++attempt) {
     if (abort.load(std::memory_order_relaxed)) return false;
-    if (!drawStart(s, random)) {
+    if (!drawStart(s.openings, s.randomPlies, random)) {
       if (attempt >= 1000) return false;
       continue;
     }
@@ -173,4 +173,17 @@ bool playSelfPlayGame(const SelfPlaySettings& s, uint64_t seed, uint64_t gameInd
     p.result = p.sideToMove == WHITE ? uint8_t(whiteResult) : uint8_t(RESULT_WIN - whiteResult);
   }
   return true;
+}
+
+std::string drawStartFen(const std::vector<std::string>& openings, int randomPlies, int maxScore,
+                         int64_t nodes, uint64_t seed) {
+  std::mt19937_64 random(seed);
+  SelfPlaySettings settings;
+  settings.softNodes = settings.hardNodes = nodes;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    clearForNewGame();
+    if (!drawStart(openings, randomPlies, random)) continue;
+    if (std::abs(searchLine(settings, 0, 0).score) <= maxScore) break;
+  }
+  return boardToFen(lineBoards[0], lineStates[0]);
 }

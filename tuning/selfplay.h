@@ -39,3 +39,9 @@ uint64_t selfPlayGameSeed(uint64_t seed, uint64_t gameIndex);
 // (the game is then incomplete and must not be written).
 bool playSelfPlayGame(const SelfPlaySettings& settings, uint64_t seed, uint64_t gameIndex,
                       SelfPlayGame& game, const std::atomic<bool>& abort);
+
+// A start position for another program's data generation (OpenBench's "genfens"): an opening
+// of `openings` (the standard start when it is empty), `randomPlies` random legal moves, drawn
+// again while a search of `nodes` nodes scores it beyond `maxScore`. The FEN of the position.
+std::string drawStartFen(const std::vector<std::string>& openings, int randomPlies, int maxScore,
+                         int64_t nodes, uint64_t seed);
