@@ -1,7 +1,9 @@
-# Convenience front for the CMake build, in the shape engine testers expect:
+# Convenience front for the CMake build, in the shape engine testers (OpenBench) expect:
 #   make                      builds the popcount engine (Release) as ./corvanel-x64-popcnt
-#   make EXE=/path/to/engine  puts it at that path instead
-#   make CXX=clang++          builds with another compiler
+#   make EXE=/path/to/engine  puts it at that path instead (folders made as needed)
+#   make CXX=clang++          builds with another compiler; CC=gcc or CC=clang picks the C++
+#                             compiler of that family (g++, clang++) when CXX is not given
+#   make EVALFILE=path        builds with that network file (CMake's CORVANEL_EVALFILE)
 #   make variants             builds all three deliverables into $(BUILD_DIR)
 #   make test                 builds everything and runs the test suite
 #   make windows              cross-compiles the three Windows programs (MinGW-w64) into
@@ -16,6 +18,26 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=Release
 ifneq ($(origin CXX),default)
 CMAKE_FLAGS += -DCMAKE_CXX_COMPILER=$(CXX)
+else ifneq ($(origin CC),default)
+# Testers name the compiler with CC whatever the language: gcc-12 means g++-12, clang means
+# clang++, cc means c++; a C++ compiler named there is taken as it is.
+CC_FOLDER := $(if $(findstring /,$(CC)),$(dir $(CC)))
+CC_NAME := $(notdir $(CC))
+ifneq ($(findstring ++,$(CC_NAME)),)
+CXX_FROM_CC := $(CC)
+else ifeq ($(CC_NAME),cc)
+CXX_FROM_CC := $(CC_FOLDER)c++
+else
+CXX_FROM_CC := $(CC_FOLDER)$(subst gcc,g++,$(subst clang,clang++,$(CC_NAME)))
+endif
+CMAKE_FLAGS += -DCMAKE_CXX_COMPILER=$(CXX_FROM_CC)
+endif
+# The network file, made absolute here: CMake runs from the build folder. Without EVALFILE an
+# earlier build's choice is forgotten, so the default applies again.
+ifneq ($(strip $(EVALFILE)),)
+CMAKE_FLAGS += -DCORVANEL_EVALFILE=$(abspath $(EVALFILE))
+else
+CMAKE_FLAGS += -UCORVANEL_EVALFILE
 endif
 
 .PHONY: all engine variants test windows clean
@@ -26,6 +48,7 @@ all: engine
 engine:
 	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) -DCORVANEL_BUILD_TESTS=OFF -DCORVANEL_BUILD_BENCH=OFF -DCORVANEL_BUILD_X86=OFF
 	cmake --build $(BUILD_DIR) --target corvanel-x64-popcnt --parallel $(JOBS)
+	mkdir -p $(dir $(EXE))
 	cp $(BUILD_DIR)/corvanel-x64-popcnt $(EXE)
 
 variants:

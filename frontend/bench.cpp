@@ -4,6 +4,7 @@
 #include "board/fen.h"
 #include "board/movetext.h"
 #include "frontend/engine_state.h"
+#include "frontend/input.h"
 #include "frontend/search_commands.h"
 #include "search/time_control.h"
 #include "search/tt.h"
@@ -51,9 +52,15 @@ int64_t runBench() {
   // The positions are standard chess: the signature must not depend on UCI_Chess960.
   const bool savedChess960 = chess960;
   chess960 = false;
+  // Lines typed behind "bench" run after it, "quit" included, so that a script's "bench" then
+  // "quit" gets its signature; "stop" alone ends it, and the node total of a cut search would be
+  // a false signature.
+  const bool savedQuitWaits = quitWaitsForCommand;
+  quitWaitsForCommand = true;
   int64_t total = 0;
+  bool cutShort = false;
   const int64_t start = nowMs();
-  for (int i = 0; i < benchPositionCount; ++i) {
+  for (int i = 0; i < benchPositionCount && !cutShort; ++i) {
     // Each position is a game line of its own; the game line of the protocol stays as it is.
     Board board;
     PlyState state;
@@ -68,6 +75,10 @@ int64_t runBench() {
     searchMode = SEARCH_OWN_CLOCK;
     const SearchResult result = runSearch(request);
     searchMode = SEARCH_IDLE;
+    if (result.interrupted) {
+      cutShort = true;
+      break;
+    }
     total += result.nodes;
     emitLine("Position %2d/%d: bestmove %s nodes %lli\n", i + 1, benchPositionCount,
              isNoMove(result.best) ? "0000" : moveText(result.best).c_str(),
@@ -76,8 +87,14 @@ int64_t runBench() {
   int64_t elapsed = nowMs() - start;
   if (elapsed < 1) elapsed = 1;
   chess960 = savedChess960;
+  quitWaitsForCommand = savedQuitWaits;
   clearAllHashTables();
 
+  // The "stop" stays waiting and runs next, as any "stop" at the prompt does.
+  if (cutShort) {
+    emitLine("info string bench stopped: cut short, no signature\n");
+    return -1;
+  }
   emitLine("Nodes searched: %lli\n", (long long)total);
   emitLine("Nodes/second: %lli\n", (long long)(total * 1000 / elapsed));
   return total;

@@ -11,5 +11,6 @@ extern const char* const benchPositions[];
 extern const int benchPositionCount;
 
 // Runs the bench, prints one line per position, then "Nodes searched: N" and "Nodes/second: M".
-// Returns the node total. The game line is left alone; the hash tables are left empty.
+// Returns the node total. A waiting "stop" ends it early with an "info string" line instead of
+// the two totals, and -1 is returned. The game line is left alone; the hash tables are left empty.
 int64_t runBench();

@@ -1,5 +1,8 @@
 #include "frontend/engine.h"
 
+#include <cstring>
+#include <vector>
+
 #include "board/fen.h"
 #include "board/tables.h"
 #include "eval/derived.h"
@@ -75,6 +78,19 @@ void mainLoop() {
     }
     if (!inputAvailable()) platform::waitForInput(1);
     pollInput();
+  }
+}
+
+void runArgumentCommands(int count, char* const* words) {
+  for (int i = 0; i < count && !quitRequested; ++i) {
+    // Room beyond the text, as for a typed line: the interpreter may rewrite a short line.
+    std::vector<char> line(std::strlen(words[i]) + 32, '\0');
+    std::memcpy(line.data(), words[i], std::strlen(words[i]));
+    executeLine(line.data());
+    // Typed input still reaches the search ("isready", "stop", "quit"); the next word does not.
+    if (searchMode != SEARCH_IDLE) runGoSearch();
+    // An open-ended search that ended on its own would wait for a "stop" that no word sends.
+    if (!quitRequested) answerGo();
   }
 }
 

@@ -14,5 +14,10 @@ void initEngine();
 // The main loop alone: polls input and runs pending searches until "quit" or the end of input.
 void mainLoop();
 
+// Runs each of the `count` words as one command line, in order, until they are done or one of
+// them (or a "quit" typed meanwhile) asks to quit. A search that a word orders runs to its end,
+// and is answered, before the next word: the words are not input waiting behind it.
+void runArgumentCommands(int count, char* const* words);
+
 // Ends the timer thread and the helper search threads before the process ends.
 void shutdownEngine();

@@ -14,6 +14,7 @@
 #include "search/search.h"
 
 bool commandOwnsInput = false;
+bool quitWaitsForCommand = false;
 
 namespace {
 
@@ -128,7 +129,8 @@ void pollDuringSearch() {
   // command, which reads it between its own steps; only a waiting "stop" or "quit" cuts the
   // search short, and stays for the command to read.
   if (commandOwnsInput) {
-    if (inputAvailable() && (peekLine() == "stop" || peekLine() == "quit")) {
+    if (inputAvailable() &&
+        (peekLine() == "stop" || (peekLine() == "quit" && !quitWaitsForCommand))) {
       searchMode = SEARCH_IDLE;
       stopSearchNow();
     }
@@ -186,7 +188,11 @@ void pollInput() {
   }
   if (!inputAvailable()) return;
   std::vector<char> line = takeLine();
+  executeLine(line.data());
+}
+
+void executeLine(char* line) {
   commandOwnsInput = true;
-  executeCommand(line.data());
+  executeCommand(line);
   commandOwnsInput = false;
 }

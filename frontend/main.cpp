@@ -1,14 +1,10 @@
-// Entry point: the banner, the one command-line option, then the engine.
-#include <cstdio>
+// Entry point: the banner, the command line, then the engine.
 #include <cstring>
 
+#include "frontend/datagen.h"
 #include "frontend/engine.h"
 #include "frontend/engine_state.h"
-#include "frontend/input.h"
 #include "frontend/platform.h"
-#include "frontend/timer.h"
-#include "frontend/bench.h"
-#include "frontend/datagen.h"
 
 int main(int argc, char** argv) {
   // Every output line must leave at once, also when standard output is a pipe.
@@ -18,19 +14,26 @@ int main(int argc, char** argv) {
   // "datagen ..." generates self-play training data and ends; its words are its own options.
   if (argc >= 2 && std::strcmp(argv[1], "datagen") == 0) return runDatagen(argc - 2, argv + 2);
 
-  // "-av <file>" loads an evaluation parameter file; any other command line is ignored.
+  // "-av <file>" first loads an evaluation parameter file.
   paramFileName.clear();
-  if (argc == 3 && std::strcmp(argv[1], "-av") == 0) paramFileName = argv[2];
+  int firstCommand = 1;
+  if (argc >= 2 && std::strcmp(argv[1], "-av") == 0) {
+    if (argc < 3) {
+      emitLine("info string -av needs the name of a parameter file\n");
+      return 1;
+    }
+    paramFileName = argv[2];
+    firstCommand = 3;
+  }
 
   initEngine();
-  // "corvanel bench" (as the only argument) runs the regression bench and exits, as testers expect.
-  if (argc == 2 && std::strcmp(argv[1], "bench") == 0) {
-    commandOwnsInput = true;
-    runBench();
-    shutdownEngine();
-    return 0;
+  // Any further words are commands, run in order, after which the program ends (testers run
+  // "corvanel bench" or "corvanel \"setoption name Hash value 16\" bench quit").
+  if (firstCommand < argc) {
+    runArgumentCommands(argc - firstCommand, argv + firstCommand);
+  } else {
+    mainLoop();
   }
-  mainLoop();
   shutdownEngine();
   return 0;
 }

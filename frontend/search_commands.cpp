@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <sstream>
 #include <string>
 
 #include "board/castling.h"
@@ -43,26 +42,41 @@ uint64_t leadingNumber(const char* text, uint64_t limit) {
   return value;
 }
 
-// "setoption name <name> [value <value>]": the name is every word up to the word "value" (in any
-// letter case), so names of several words work; both come back with single blanks between words.
+}  // namespace
+
+// The name is every word up to the word "value" (in any letter case), so names of several words
+// work; it comes back with single blanks between words. The value is the rest of the line as
+// written (a path may hold blanks), without the blanks around it; "<empty>", as interfaces send
+// an empty string option, and a missing value both give an empty value.
 bool readOption(const char* line, std::string& name, std::string& value) {
-  std::istringstream words(line);
+  name.clear();
+  value.clear();
+  auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+  auto nextWord = [&](const char*& at, std::string& word) {
+    while (isBlank(*at)) ++at;
+    const char* start = at;
+    while (*at && !isBlank(*at)) ++at;
+    word.assign(start, at);
+    return !word.empty();
+  };
+  const char* at = line;
   std::string word;
-  words >> word;  // "setoption"
-  if (!(words >> word) || strcasecmp(word.c_str(), "name") != 0) return false;
-  std::string* into = &name;
-  while (words >> word) {
-    if (into == &name && strcasecmp(word.c_str(), "value") == 0) {
-      into = &value;
-      continue;
+  nextWord(at, word);  // "setoption"
+  if (!nextWord(at, word) || strcasecmp(word.c_str(), "name") != 0) return false;
+  while (nextWord(at, word)) {
+    if (strcasecmp(word.c_str(), "value") == 0) {
+      while (isBlank(*at)) ++at;
+      const char* end = at + std::strlen(at);
+      while (end > at && isBlank(end[-1])) --end;
+      value.assign(at, end);
+      if (value == "<empty>") value.clear();
+      break;
     }
-    if (!into->empty()) *into += ' ';
-    *into += word;
+    if (!name.empty()) name += ' ';
+    name += word;
   }
   return !name.empty();
 }
-
-}  // namespace
 
 void commandUciNewGame() { clearForNewGame(); }
 

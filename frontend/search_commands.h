@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "search/search.h"
 
@@ -14,3 +15,7 @@ void answerGo();
 // to `depth` (and at most `nodes` nodes when given), printing nothing. False when arriving input
 // or "quit" cut it short; `result` is filled either way.
 bool searchForCommand(int rootPly, int depth, int64_t nodes, SearchResult& result);
+
+// Splits "setoption name <name> [value <value>]"; false when there is no name. Option names are
+// compared without regard to letter case. A string option given no value or "<empty>" gets "".
+bool readOption(const char* line, std::string& name, std::string& value);

@@ -17,6 +17,19 @@ namespace {
 
 constexpr size_t INFO_LINE_BYTES = 6 * MAX_PLY + 256;
 char pendingCurrmove[96];  // main search thread only
+// When the last line with "hashfull" was printed (nowMs; a ponderhit restarts the search's own
+// clock); main thread only.
+int64_t lastHashfullMs = 0;
+constexpr int64_t HASHFULL_INTERVAL_MS = 1000;
+
+// "nodes N nps P hashfull H time T", the counters every report line carries.
+void formatCounters(char* text, size_t size) {
+  const int64_t time = elapsedMs() + 1;
+  const int64_t nodes = totalNodes();
+  std::snprintf(text, size, "nodes %lli nps %lli hashfull %d time %lli", (long long)nodes,
+                (long long)(nodes * 1000 / time), ttHashfull(), (long long)time);
+  lastHashfullMs = nowMs();
+}
 
 // Is `move` legal in the position? (Table moves may come from another position's key.)
 bool isLegalHere(const Board& board, PlyState state, Move move) {
@@ -36,12 +49,24 @@ void parkCurrmove(int depth, Move move, int number) {
                 number);
 }
 
-void clearPendingCurrmove() { pendingCurrmove[0] = 0; }
+void clearPendingCurrmove() {
+  pendingCurrmove[0] = 0;
+  lastHashfullMs = nowMs();
+}
 
 void flushPendingCurrmove() {
-  if (!pendingCurrmove[0]) return;
-  emitSearchLine("%s", pendingCurrmove);
-  pendingCurrmove[0] = 0;
+  if (pendingCurrmove[0]) {
+    emitSearchLine("%s", pendingCurrmove);
+    pendingCurrmove[0] = 0;
+  }
+  // A deep iteration may print no score line for a long while; the interface still hears how
+  // far the search has got and how full the table is at least once a second.
+  const SearchThread& main = mainThread();
+  if (!main.request || !main.request->printInfo) return;
+  if (nowMs() - lastHashfullMs < HASHFULL_INTERVAL_MS) return;
+  char counters[128];
+  formatCounters(counters, sizeof counters);
+  emitSearchLine("info %s\n", counters);
 }
 
 void buildPrintedPv(const SearchThread& t, const Move* row, int depth, Move reply,
@@ -99,9 +124,8 @@ void buildPrintedPv(const SearchThread& t, const Move* row, int depth, Move repl
 
 void printScoreLine(const SearchThread& t, int depth, int v, bool lowerbound, int multiPv,
                     const PrintedPv& pv) {
-  const int64_t time = elapsedMs() + 1;
-  const int64_t nodes = totalNodes();
-  const int nps = int(nodes * 1000 / time);
+  char counters[128];
+  formatCounters(counters, sizeof counters);
   char multi[24] = "";
   if (multiPv > 0) std::snprintf(multi, sizeof multi, " multipv %d", multiPv);
   char score[32];
@@ -113,8 +137,8 @@ void printScoreLine(const SearchThread& t, int depth, int v, bool lowerbound, in
     std::snprintf(score, sizeof score, "mate %i", -((v + MATE_BASE) / 2));
   char line[INFO_LINE_BYTES];
   int length = std::snprintf(line, sizeof line,
-                             "info depth %d seldepth %d%s score %s nodes %lli nps %i time %i pv ",
-                             depth, t.selDepth, multi, score, (long long)nodes, nps, int(time));
+                             "info depth %d seldepth %d%s score %s %s pv ", depth, t.selDepth,
+                             multi, score, counters);
   for (int i = 0; i < pv.length; ++i) {
     char text[6];
     moveToText(pv.moves[i], text);

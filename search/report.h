@@ -8,7 +8,8 @@
 // Parks "info depth D currmove M currmovenumber N" for the next poll.
 void parkCurrmove(int depth, Move move, int number);
 void clearPendingCurrmove();
-// Prints the parked line, if any (at a poll, when info lines are on).
+// At a poll: prints the parked line, if any, and, when info lines are on and none has told the
+// table's fill ("hashfull") for a second, a line of the search's counters.
 void flushPendingCurrmove();
 
 // A principal variation as printed: the root row, then moves of the transposition table.

@@ -175,6 +175,17 @@ int ttValueFromStore(int value, int ply) {
   return value;
 }
 
+int ttHashfull() {
+  if (!transpositionTable) return 0;
+  const uint32_t sample = ttMask < 999 ? ttMask + 1 : 1000;
+  uint32_t used = 0;
+  for (uint32_t i = 0; i < sample; ++i) {
+    const TtEntry entry = read(transpositionTable[i]);
+    if (entry.check != 0 && entry.age == generation) ++used;
+  }
+  return int(used * 1000 / sample);
+}
+
 bool ttProbe(uint64_t key, TtEntry& entry, TtSlot** slot) {
   uint32_t check = uint32_t(key >> 32);
   // An empty entry never matches, even a key whose high half is zero.

@@ -59,6 +59,10 @@ bool ttProbe(uint64_t key, TtEntry& entry, TtSlot** slot = nullptr);
 void ttMarkUsed(TtSlot* slot);
 void ttStore(int value, int ply, int depth, uint64_t key, uint8_t bound, Move move, int evaluation);
 
+// Per mille of the table used by the running search (entries of its generation), estimated from
+// the first 1000 entries as interfaces expect for "hashfull".
+int ttHashfull();
+
 // Mate scores are kept relative to the node that stores them.
 int ttValueToStore(int value, int ply);
 int ttValueFromStore(int value, int ply);

@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "eval/params.h"
+#include "frontend/search_commands.h"
 #include "tests/engine_process.h"
 #include "tests/support.h"
 
@@ -211,6 +212,54 @@ TEST(ProtocolInput, ParameterFileArgument) {
   EXPECT_EQ(engine->command("eval"), Lines{std::to_string(whiteEval(START_FEN))});
 }
 
+// Words after the program's name are commands, run in order (after "-av FILE" when it comes
+// first), and then the program ends without waiting for input. A search a word orders runs to
+// its end before the next word: "quit" right behind "go depth 8" does not cut it short.
+TEST(ProtocolInput, ArgumentsRunAsCommands) {
+  struct Case {
+    std::vector<std::string> args;
+    bool closeInput;  // an open-ended search ends only when no "stop" can come
+    int exitCode;
+  } const cases[] = {
+      {{"setoption name Hash value 16", "position startpos", "go depth 8", "quit"}, false, 0},
+      {{"-av", CORVANEL_SOURCE_DIR "/eval/default_params.txt", "position startpos moves e2e4",
+        "eval", "go depth 2"},
+       false,
+       0},
+      {{"go infinite", "isready"}, true, 0},
+      {{"-av"}, false, 1},
+  };
+  for (const Case& c : cases) {
+    auto engine = startEngine(c.args, false);
+    if (c.closeInput) engine->closeInput();
+    Lines lines;
+    while (auto line = engine->readLine()) lines.push_back(*line);
+    EXPECT_EQ(engine->waitForExit(), c.exitCode) << c.args[0];
+    int bestmoves = 0, deepest = 0;
+    for (const std::string& line : lines) {
+      if (startsWith(line, "bestmove ")) ++bestmoves;
+      if (startsWith(line, "info depth ")) deepest = std::max(deepest, std::stoi(line.substr(11)));
+    }
+    if (c.args[0] == "-av" && c.args.size() == 1) {
+      EXPECT_EQ(lines, Lines{"info string -av needs the name of a parameter file"});
+    } else if (c.args[0] == "-av") {
+      ASSERT_FALSE(lines.empty());
+      EXPECT_EQ(lines[0], std::to_string(whiteEval(
+                              "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1")));
+      EXPECT_EQ(bestmoves, 1);
+      EXPECT_EQ(deepest, 2);
+    } else {
+      EXPECT_EQ(bestmoves, 1) << c.args[0];
+      ASSERT_FALSE(lines.empty());
+      // "quit" came right behind "go depth 8"; "isready" behind "go infinite".
+      const bool quits = c.args.back() == "quit";
+      EXPECT_EQ(deepest, quits ? 8 : deepest);
+      EXPECT_TRUE(quits ? startsWith(lines.back(), "bestmove ") : lines.back() == "readyok")
+          << lines.back();
+    }
+  }
+}
+
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // Too little memory for the table at start: a message, then exit code 1. (The sanitizers reserve
 // their shadow memory at start, so under them a small address-space limit stops the program first.)
@@ -255,12 +304,14 @@ TEST(ProtocolInput, HugeLinesAndVeryLongGames) {
 
 // ---- The search's output ----
 
-// "info depth D seldepth S score (cp V [lowerbound] | mate M) nodes N nps P time T pv m ... ",
-// a blank after every move.
+// "info depth D seldepth S score (cp V [lowerbound] | mate M) nodes N nps P hashfull H time T
+// pv m ... ", a blank after every move.
 const std::regex INFO_LINE(
     "info depth [0-9]+ seldepth [0-9]+ score (cp -?[0-9]+( lowerbound)?|mate -?[0-9]+) nodes "
     "[0-9]+ "
-    "nps [0-9]+ time [0-9]+ pv ([a-h][1-8][a-h][1-8][qrnb]? )+");
+    "nps [0-9]+ hashfull [0-9]+ time [0-9]+ pv ([a-h][1-8][a-h][1-8][qrnb]? )+");
+// The counters alone, when no score line has said how full the table is for a second.
+const std::regex COUNTERS_LINE("info nodes [0-9]+ nps [0-9]+ hashfull [0-9]+ time [0-9]+");
 const std::regex BESTMOVE(
     "bestmove [a-h][1-8][a-h][1-8][qrnb]?( ponder [a-h][1-8][a-h][1-8][qrnb]?)?");
 
@@ -292,7 +343,8 @@ TEST(SearchOutput, InfoAndBestmoveLinesHaveTheirExactForm) {
     if (std::regex_match(
             line,
             std::regex(
-                "info depth [0-9]+ currmove [a-h][1-8][a-h][1-8][qrnb]? currmovenumber [0-9]+")))
+                "info depth [0-9]+ currmove [a-h][1-8][a-h][1-8][qrnb]? currmovenumber [0-9]+")) ||
+        std::regex_match(line, COUNTERS_LINE))
       continue;
     EXPECT_TRUE(std::regex_match(line, INFO_LINE)) << line;
   }
@@ -408,19 +460,98 @@ TEST(SearchOutput, OnePlacementWithEitherSideToMove) {
   }
 }
 
+// "setoption" split into name and value: names of several words with single blanks, "name" and
+// "value" in any letter case, the value as written (paths hold blanks), and a string option
+// given no value or "<empty>" (as interfaces send an empty string) read as empty.
+TEST(ProtocolText, SetOptionNamesAndValues) {
+  struct Case {
+    const char* line;
+    bool named;
+    const char* name;
+    const char* value;
+  } const cases[] = {
+      {"setoption name EvalFile", true, "EvalFile", ""},
+      {"setoption name EvalFile value", true, "EvalFile", ""},
+      {"setoption name EvalFile value <empty>", true, "EvalFile", ""},
+      {"setoption name SyzygyPath value /tables/3 4 5:/more  ", true, "SyzygyPath",
+       "/tables/3 4 5:/more"},
+      {"setoption  NAME  Move   Overhead VALUE 30", true, "Move Overhead", "30"},
+      {"setoption name Clear Hash", true, "Clear Hash", ""},
+      {"setoption name", false, "", ""},
+      {"setoption value 3", false, "", ""},
+      {"setoption name value 5", false, "", ""},
+  };
+  for (const Case& c : cases) {
+    std::string name, value;
+    EXPECT_EQ(readOption(c.line, name, value), c.named) << c.line;
+    if (!c.named) continue;
+    EXPECT_EQ(name, c.name) << c.line;
+    EXPECT_EQ(value, c.value) << c.line;
+  }
+  // The engine matches the names without regard to case.
+  auto engine = startEngine();
+  EXPECT_EQ(engine->command("setoption name hASH value 3"), Lines{"Not power of two"});
+  EXPECT_EQ(engine->command("setoption name multipv value 2"), Lines{});
+  const Answer answer = goAndWait(*engine, "go depth 2");
+  EXPECT_NE(wordAfter(answer.lines[answer.lines.size() - 2], "multipv"), "");
+}
+
+// The table's fill, in per mille, comes with every score line and at least once a second: a
+// 1 MB table fills up within the search, and the figure must stay within 0..1000 all the way.
+TEST(SearchOutput, HashfullAtLeastOnceASecond) {
+  auto engine = startEngine();
+  engine->send("setoption name Hash value 1");
+  engine->send("position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+  const Answer answer = goAndWait(*engine, "go movetime 3000");
+  ASSERT_FALSE(answer.bestmove.empty());
+  long long previous = 0;
+  int last = -1;
+  for (const std::string& line : answer.lines) {
+    const std::string fill = wordAfter(line, "hashfull");
+    if (fill.empty()) continue;
+    last = std::stoi(fill);
+    EXPECT_TRUE(last >= 0 && last <= 1000) << line;
+    const long long time = std::stoll(wordAfter(line, "time"));
+    // A poll comes every 100 ms or sooner; the rest is room for a busy machine.
+    EXPECT_LE(time - previous, 1500) << line;
+    previous = time;
+  }
+  EXPECT_GT(last, 50) << "a table in use reads as empty";
+  EXPECT_LE(answer.ms - previous, 1500) << "no line with hashfull before the answer";
+}
+
 // The bench signature guards every change of the search and the evaluation: it must be the
-// number the README states.
-TEST(SearchOutput, BenchSignatureIsTheOneInTheReadme) {
+// number the README states. Lines queued behind "bench" (as in "printf 'bench\nquit\n' | engine")
+// wait until it is over, "quit" included, and cut none of its searches short.
+TEST(SearchOutput, BenchSignatureIsTheOneInTheReadmeWithLinesQueuedBehind) {
   std::ifstream readme(CORVANEL_SOURCE_DIR "/README.md");
   std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
   std::smatch stated;
   ASSERT_TRUE(std::regex_search(text, stated, std::regex("regression signature \\(([0-9]+)")))
       << "README";
   auto engine = startEngine();
-  Lines lines = engine->command("bench", 600000);
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2], "Nodes searched: " + stated[1].str());
-  EXPECT_EQ(engine->command("perft 1"), Lines{"20"});  // the game position came back
+  ASSERT_TRUE(engine->writeRaw("bench\nperft 1\nquit\n"));
+  Lines lines;
+  while (auto line = engine->readLine(600000)) lines.push_back(*line);
+  EXPECT_EQ(engine->waitForExit(), 0);
+  // The 32 position lines, the totals, then what the queued lines printed.
+  ASSERT_EQ(lines.size(), 35u);
+  EXPECT_TRUE(startsWith(lines[31], "Position 32/32: ")) << lines[31];
+  EXPECT_EQ(lines[32], "Nodes searched: " + stated[1].str());
+  EXPECT_TRUE(startsWith(lines[33], "Nodes/second: ")) << lines[33];
+  EXPECT_EQ(lines[34], "20") << "the game position came back";
+}
+
+// "stop" ends the bench as a whole: a node total of cut searches would be a false signature.
+TEST(SearchOutput, BenchStoppedPrintsNoSignature) {
+  auto engine = startEngine();
+  ASSERT_TRUE(engine->writeRaw("bench\nstop\nquit\n"));
+  Lines lines;
+  while (auto line = engine->readLine()) lines.push_back(*line);
+  EXPECT_EQ(engine->waitForExit(), 0);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "info string bench stopped: cut short, no signature");
+  for (const std::string& line : lines) EXPECT_FALSE(startsWith(line, "Nodes")) << line;
 }
 
 }  // namespace
