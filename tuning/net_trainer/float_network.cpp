@@ -102,8 +102,8 @@ void initialiseNetwork(FloatNetwork& net, int hidden, uint32_t activation, uint6
 }
 
 double outputWeightBudget(const FloatNetwork& net) {
-  const double peak = net.activation == ACTIVATION_SCRELU ? double(TRAINER_QA) * TRAINER_QA
-                                                          : double(TRAINER_QA);
+  const double peak =
+      net.activation == ACTIVATION_SCRELU ? double(TRAINER_QA) * TRAINER_QA : double(TRAINER_QA);
   // Quantised magnitudes may each round up by half a unit: 2N halves in all.
   const double units = std::floor(double(INT32_MAX) / peak) - net.hidden;
   return units / TRAINER_QB * (1.0 - 1e-4);
@@ -159,8 +159,7 @@ FloatNetwork dequantiseNetwork(const QuantisedNetwork& q) {
   const double outputScale = double(q.header.evalScale) / TRAINER_EVAL_SCALE;
   float* p = net.params.data();
   for (size_t i = 0; i < q.featureWeights.size(); ++i) p[i] = float(q.featureWeights[i] / qa);
-  for (int i = 0; i < net.hidden; ++i)
-    p[net.featureBiasAt() + i] = float(q.featureBias[i] / qa);
+  for (int i = 0; i < net.hidden; ++i) p[net.featureBiasAt() + i] = float(q.featureBias[i] / qa);
   for (int i = 0; i < 2 * net.hidden; ++i)
     p[net.outputWeightsAt() + i] = float(q.outputWeights[i] / qb * outputScale);
   p[net.outputBiasAt()] = float(q.outputBias / (qa * qb) * outputScale);

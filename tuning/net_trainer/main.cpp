@@ -125,8 +125,10 @@ int main(int argc, char** argv) {
     trainingOption = trainingOption || training;
   }
   if (!settings.resume.empty() && trainingOption) {
-    std::fprintf(stderr, "corvanel-train: a resumed run keeps its checkpoint's training settings; "
-                 "only --threads, --out, --checkpoint and --stop-after may be given with --resume\n");
+    std::fprintf(
+        stderr,
+        "corvanel-train: a resumed run keeps its checkpoint's training settings; "
+        "only --threads, --out, --checkpoint and --stop-after may be given with --resume\n");
     return 2;
   }
   if (settings.resume.empty() && settings.dataFiles.empty()) {

@@ -34,8 +34,7 @@ void adamStep(FloatNetwork& net, AdamState& state, const float* grad, double rat
   float* m = state.m.data();
   float* v = state.v.data();
   update(w, m, v, grad, 0, net.featureBiasAt(), r, decay, correction1, correction2);
-  update(w, m, v, grad, net.featureBiasAt(), net.outputWeightsAt(), r, 0, correction1,
-         correction2);
+  update(w, m, v, grad, net.featureBiasAt(), net.outputWeightsAt(), r, 0, correction1, correction2);
   update(w, m, v, grad, net.outputWeightsAt(), net.outputBiasAt(), r, decay, correction1,
          correction2);
   update(w, m, v, grad, net.outputBiasAt(), net.params.size(), r, 0, correction1, correction2);

@@ -32,9 +32,7 @@ struct TrainerRandom {
     return result;
   }
   // Uniform in [0, bound), bound > 0 (the high half of a 128-bit product).
-  uint64_t below(uint64_t bound) {
-    return uint64_t((unsigned __int128)next() * bound >> 64);
-  }
+  uint64_t below(uint64_t bound) { return uint64_t((unsigned __int128)next() * bound >> 64); }
   // Uniform in [-1, 1).
   float symmetric() { return float(int64_t(next() >> 40) - (int64_t(1) << 23)) / float(1 << 23); }
 

@@ -88,8 +88,8 @@ double heldoutLoss(const FloatNetwork& net, const TrainingSet& set, float wdl, i
   const int parts = int(std::min<size_t>(size_t(threads), count));
   std::vector<double> sums(size_t(parts), 0.0);
   runParts(parts, [&](int t) {
-    sums[t] = summedLoss(net, set.heldout.data(), count * t / parts, count * (t + 1) / parts,
-                         wdl, buffers[t]);
+    sums[t] = summedLoss(net, set.heldout.data(), count * t / parts, count * (t + 1) / parts, wdl,
+                         buffers[t]);
   });
   double sum = 0;
   for (double part : sums) sum += part;
@@ -153,9 +153,9 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
 
   TrainingSet set;
   if (!loadTrainingSet(s.dataFiles, s.heldoutPercent, s.seed, set, error, out)) return 1;
-  if (resuming && (set.fingerprint != state.fingerprint ||
-                   set.training.size() != state.trainingPositions ||
-                   set.heldout.size() != state.heldoutPositions)) {
+  if (resuming &&
+      (set.fingerprint != state.fingerprint || set.training.size() != state.trainingPositions ||
+       set.heldout.size() != state.heldoutPositions)) {
     error = "the data differ from the checkpoint's (" + std::to_string(state.trainingPositions) +
             " training and " + std::to_string(state.heldoutPositions) +
             " held-out positions then, " + std::to_string(set.training.size()) + " and " +
@@ -187,14 +187,20 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
                  "(cosine to %g), weight decay %g; wdl %g; seed %llu; %d threads\n",
                  count, set.heldout.size(), (unsigned long long)set.heldoutGames,
                  (unsigned long long)set.games, s.hidden, activationName(s.activation), s.epochs,
-                 s.batch, s.learningRate, s.learningRate * FINAL_RATE_SHARE, s.weightDecay,
-                 s.wdl, (unsigned long long)s.seed, s.threads);
+                 s.batch, s.learningRate, s.learningRate * FINAL_RATE_SHARE, s.weightDecay, s.wdl,
+                 (unsigned long long)s.seed, s.threads);
     if (resuming)
       std::fprintf(out, "resuming %s after epoch %d\n", s.resume.c_str(), state.epochsDone);
-    else if (!set.heldout.empty())
-      std::fprintf(out, "epoch 0: held-out loss %.6f\n",
-                   heldoutLoss(state.net, set, wdl, s.threads, buffers));
     std::fflush(out);
+  }
+  if (!resuming && (out || reports)) {
+    // The starting network's loss: what the epochs' losses are to be compared with.
+    EpochReport start;
+    start.trainingLoss = -1;
+    start.heldoutLoss = heldoutLoss(state.net, set, wdl, s.threads, buffers);
+    if (reports) reports->push_back(start);
+    if (out && start.heldoutLoss >= 0)
+      std::fprintf(out, "epoch 0: held-out loss %.6f (the starting network)\n", start.heldoutLoss);
   }
 
   const auto started = std::chrono::steady_clock::now();
@@ -214,9 +220,8 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
       const float scale = 1.0f / float(size);
       runParts(parts, [&](int t) {
         buffers[t].reset(state.net);
-        accumulateGradient(state.net, set.training.data(), order.data(),
-                           start + size * t / parts, start + size * (t + 1) / parts, wdl, scale,
-                           buffers[t]);
+        accumulateGradient(state.net, set.training.data(), order.data(), start + size * t / parts,
+                           start + size * (t + 1) / parts, wdl, scale, buffers[t]);
       });
       // Summed in part order, whatever order the threads finished in.
       float* total = buffers[0].grad.data();
@@ -239,7 +244,8 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
     if (out) {
       const double seconds = secondsSince(epochStart);
       char heldout[32] = "-";
-      if (report.heldoutLoss >= 0) std::snprintf(heldout, sizeof heldout, "%.6f", report.heldoutLoss);
+      if (report.heldoutLoss >= 0)
+        std::snprintf(heldout, sizeof heldout, "%.6f", report.heldoutLoss);
       std::fprintf(out, "epoch %d/%d: training loss %.6f, held-out loss %s, %.0f positions/s, %s\n",
                    epoch, s.epochs, report.trainingLoss, heldout,
                    seconds > 0 ? double(count) / seconds : 0.0,
@@ -250,8 +256,9 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
         !writeNetwork(state.net, epochNetworkPath(s.checkpoint, epoch), error))
       return 1;
     if (s.stopAfter > 0 && epoch >= s.stopAfter && epoch < s.epochs) {
-      if (out) std::fprintf(out, "stopped after epoch %d; continue with --resume %s\n", epoch,
-                            s.checkpoint.c_str());
+      if (out)
+        std::fprintf(out, "stopped after epoch %d; continue with --resume %s\n", epoch,
+                     s.checkpoint.c_str());
       return 0;
     }
   }

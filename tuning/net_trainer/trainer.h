@@ -21,19 +21,19 @@ struct TrainerSettings {
   int batch = 16384;
   int epochs = 20;
   uint64_t seed = 1;
-  std::string out;         // the final network; empty: the checkpoint's when resuming, else net.cvnn
+  std::string out;  // the final network; empty: the checkpoint's when resuming, else net.cvnn
 
   // This process only.
   std::string checkpoint;  // empty: the out name with ".ckpt" for its extension
   std::string resume;      // a checkpoint to continue from
   int threads = 2;
-  int stopAfter = 0;       // end this process after that epoch (0: run to the end)
-  bool quiet = false;      // no progress lines
+  int stopAfter = 0;   // end this process after that epoch (0: run to the end)
+  bool quiet = false;  // no progress lines
 };
 
 struct EpochReport {
-  int epoch = 0;
-  double trainingLoss = 0, heldoutLoss = -1;  // -1: nothing held out
+  int epoch = 0;  // 0: the starting network of a fresh run (no training loss)
+  double trainingLoss = -1, heldoutLoss = -1;  // -1: none
 };
 
 // A training run, or the rest of one with `resume`. Prints the settings and one line an epoch to

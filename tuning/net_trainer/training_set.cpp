@@ -88,9 +88,10 @@ bool loadTrainingSet(const std::vector<std::string>& files, double heldoutPercen
       return false;
     }
     if (log) {
-      std::fprintf(log, "%s: %llu games, %llu positions", path.c_str(),
-                   (unsigned long long)games, (unsigned long long)kept);
-      if (dropped) std::fprintf(log, ", %llu unusable positions dropped", (unsigned long long)dropped);
+      std::fprintf(log, "%s: %llu games, %llu positions", path.c_str(), (unsigned long long)games,
+                   (unsigned long long)kept);
+      if (dropped)
+        std::fprintf(log, ", %llu unusable positions dropped", (unsigned long long)dropped);
       if (reader.tornBytes())
         std::fprintf(log, ", a torn tail of %llu bytes ignored",
                      (unsigned long long)reader.tornBytes());
@@ -101,8 +102,8 @@ bool loadTrainingSet(const std::vector<std::string>& files, double heldoutPercen
   }
   set.fingerprint = mixIn(fingerprint, set.training.size() ^ set.heldout.size() << 32);
   if (set.training.empty()) {
-    error = "no training positions in the data (" + std::to_string(set.heldout.size()) +
-            " held out)";
+    error =
+        "no training positions in the data (" + std::to_string(set.heldout.size()) + " held out)";
     return false;
   }
   if (set.training.size() + set.heldout.size() > UINT32_MAX) {
