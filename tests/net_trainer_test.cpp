@@ -14,6 +14,7 @@
 #include "tests/support.h"
 #include "tuning/net_trainer/checkpoint.h"
 #include "tuning/net_trainer/float_network.h"
+#include "tuning/net_trainer/gradient.h"
 #include "tuning/net_trainer/trainer.h"
 #include "tuning/training_data.h"
 
@@ -130,6 +131,9 @@ ProgramRun runTrainerProgram(const std::string& arguments) {
       std::system(("'" CORVANEL_TRAIN_PATH "' " + arguments + " >train.out 2>train.err").c_str());
   ProgramRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile("train.out"),
                  readFile("train.err")};
+  // A sanitizer build reports faults on the error stream, whatever the exit code says.
+  EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << arguments << "\n" << run.err;
+  EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << arguments << "\n" << run.err;
   return run;
 }
 
@@ -214,6 +218,85 @@ TEST_F(NetTrainer, ResumedRunEqualsTheUninterruptedOne) {
   for (const char* file : {"net.cvnn", "net.ckpt", "net-epoch4.cvnn"})
     EXPECT_TRUE(readFile(std::string("whole/") + file) == readFile(std::string("halves/") + file))
         << file << " of the resumed run differs";
+}
+
+// The backward pass against the loss itself: each derivative is the slope of the summed loss
+// when that one parameter moves (central differences, in doubles of the float loss).
+TEST(NetTrainerGradient, MatchesTheSlopeOfTheLoss) {
+  std::vector<PositionRecord> positions;
+  {
+    const std::string bytes = madeUpData(1, 12, 31);
+    for (size_t at = TRAINING_RECORD_BYTES; at < bytes.size(); at += TRAINING_RECORD_BYTES) {
+      PositionRecord p;
+      ASSERT_TRUE(decodePositionRecord(reinterpret_cast<const uint8_t*>(bytes.data() + at), p));
+      positions.push_back(p);
+    }
+  }
+  std::vector<uint32_t> order(positions.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = uint32_t(i);
+  const float wdl = 0.3f;
+  for (uint32_t activation : {ACTIVATION_SCRELU, ACTIVATION_CRELU}) {
+    FloatNetwork net;
+    initialiseNetwork(net, 32, activation, 3);
+    // Biases that put most accumulators inside (0, 1), and output weights large enough to move
+    // the loss: every path of the backward pass carries weight.
+    for (int i = 0; i < 32; ++i) net.params[net.featureBiasAt() + i] = 0.3f + 0.01f * i;
+    for (int i = 0; i < 64; ++i) net.params[net.outputWeightsAt() + i] *= 8.0f;
+    GradientBuffer buffer;
+    buffer.reset(net);
+    accumulateGradient(net, positions.data(), order.data(), 0, positions.size(), wdl, 1.0f, buffer);
+    EXPECT_NEAR(buffer.lossSum, summedLoss(net, positions.data(), 0, positions.size(), wdl, buffer),
+                1e-6);
+    // Output bias and weights, feature biases, and the weights of pieces present (white king
+    // on its square of the first position, from both views).
+    PositionFeatures features;
+    featuresOfRecord(positions[0], features);
+    std::vector<size_t> checked = {net.outputBiasAt()};
+    for (int i = 0; i < 64; i += 7) checked.push_back(net.outputWeightsAt() + i);
+    for (int i = 0; i < 32; i += 5) checked.push_back(net.featureBiasAt() + i);
+    for (int k = 0; k < features.count; k += 3)
+      for (int i = 0; i < 32; i += 11) {
+        checked.push_back(size_t(features.us[k]) * 32 + i);
+        checked.push_back(size_t(features.them[k]) * 32 + i);
+      }
+    int agreeing = 0;
+    for (size_t at : checked) {
+      const float saved = net.params[at], step = 1e-3f;
+      net.params[at] = saved + step;
+      const double above = summedLoss(net, positions.data(), 0, positions.size(), wdl, buffer);
+      net.params[at] = saved - step;
+      const double below = summedLoss(net, positions.data(), 0, positions.size(), wdl, buffer);
+      net.params[at] = saved;
+      const double slope = (above - below) / (2.0 * step), derivative = buffer.grad[at];
+      // (No accumulator of these positions lies within a step of a corner of the clamp.)
+      agreeing += std::fabs(slope - derivative) <= 2e-3 + 0.02 * std::fabs(derivative);
+    }
+    EXPECT_EQ(agreeing, int(checked.size()))
+        << "of " << checked.size() << " (activation " << activation << ")";
+  }
+}
+
+// A network file as the start (the next net from the previous one's weights): its loss at the
+// start is the loss that network ended with, up to the rounding of its weights.
+TEST_F(NetTrainer, StartsFromTheWeightsOfANetworkFile) {
+  writeFile("data.bin", standardData());
+  TrainerSettings settings;
+  settings.dataFiles = {"data.bin"};
+  settings.hidden = 32;
+  settings.batch = 256;
+  settings.learningRate = 0.01;
+  settings.heldoutPercent = 10;
+  settings.epochs = 5;
+  settings.quiet = true;
+  std::vector<EpochReport> first, next;
+  std::string error;
+  ASSERT_EQ(runTrainer(settings, nullptr, error, &first), 0) << error;
+  settings.init = "net.cvnn";
+  settings.out = "next.cvnn";
+  settings.epochs = 1;
+  ASSERT_EQ(runTrainer(settings, nullptr, error, &next), 0) << error;
+  EXPECT_NEAR(next.front().heldoutLoss, first.back().heldoutLoss, first.back().heldoutLoss * 0.05);
+  EXPECT_LT(next.front().heldoutLoss, first.front().heldoutLoss / 4);
 }
 
 TEST_F(NetTrainer, QuantisedEvaluationMatchesTheFloatOne) {
@@ -347,6 +430,9 @@ TEST_F(NetTrainer, BadInputIsRefusedWithAMessage) {
       {"--resume damaged.ckpt", 1, "checksum mismatch"},
       {"--resume first.ckpt other.bin", 1, "the data differ from the checkpoint's"},
       {"--resume first.ckpt --hidden 64", 2, "keeps its checkpoint's training settings"},
+      {"--init missing.cvnn data.bin", 1, "cannot open missing.cvnn"},
+      {"--init data.bin data.bin", 1, "data.bin: not a Corvanel network"},
+      {"--init first.cvnn --hidden 64 data.bin", 1, "is a 768 -> 32 x 2 -> 1 SCReLU network"},
   };
   for (const BadCase& c : cases) {
     const ProgramRun run = runTrainerProgram(c.arguments);

@@ -23,6 +23,7 @@ const char USAGE[] =
     "  --activation screlu|crelu   (screlu)\n"
     "  --epochs N (20)  --batch N (16384)  --lr X (0.001, cosine decay to a tenth)\n"
     "  --weight-decay X (0.01)  --wdl X (0.25, the share of the game result in the target)\n"
+    "  --init NET    start from the weights of a network file of the same shape\n"
     "  --heldout P   percent of the games held out to measure the loss (2)\n"
     "  --seed N (1)  --threads N (2)\n"
     "  --stop-after K   end after epoch K, leaving the checkpoint to resume from\n"
@@ -90,6 +91,8 @@ int main(int argc, char** argv) {
       ok = parseInt(value, 1, 256, settings.threads), training = false;
     else if (option == "--stop-after")
       ok = parseInt(value, 1, 100000, settings.stopAfter), training = false;
+    else if (option == "--init")
+      settings.init = value;
     else if (option == "--hidden")
       ok = parseInt(value, 32, NETWORK_MAX_HIDDEN, settings.hidden) && settings.hidden % 32 == 0;
     else if (option == "--activation") {

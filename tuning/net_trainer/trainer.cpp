@@ -96,6 +96,34 @@ double heldoutLoss(const FloatNetwork& net, const TrainingSet& set, float wdl, i
   return sum / double(count);
 }
 
+// The weights of a network file, as the float network they stand for.
+bool startFromFile(const TrainerSettings& s, FloatNetwork& net, std::string& error) {
+  std::FILE* file = std::fopen(s.init.c_str(), "rb");
+  if (!file) {
+    error = "cannot open " + s.init + ": " + std::strerror(errno);
+    return false;
+  }
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[65536];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  std::fclose(file);
+  QuantisedNetwork quantised;
+  if (!parseNetwork(bytes.data(), bytes.size(), quantised, error)) {
+    error = s.init + ": " + error;
+    return false;
+  }
+  if (int(quantised.header.hidden) != s.hidden || quantised.header.activation != s.activation) {
+    error = s.init + " is a 768 -> " + std::to_string(quantised.header.hidden) + " x 2 -> 1 " +
+            activationName(quantised.header.activation) + " network; give --hidden and " +
+            "--activation to match";
+    return false;
+  }
+  net = dequantiseNetwork(quantised);
+  clipNetwork(net);
+  return true;
+}
+
 }  // namespace
 
 std::string pathStem(const std::string& path) {
@@ -145,6 +173,9 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
     s.threads = given.threads;
     s.stopAfter = given.stopAfter;
     s.quiet = given.quiet;
+    // Where the files are now, for the next resumption.
+    state.settings.dataFiles = s.dataFiles;
+    state.settings.out = s.out;
   } else {
     if (s.out.empty()) s.out = "net.cvnn";
     if (s.checkpoint.empty()) s.checkpoint = pathStem(s.out) + ".ckpt";
@@ -167,7 +198,10 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
     state.fingerprint = set.fingerprint;
     state.trainingPositions = set.training.size();
     state.heldoutPositions = set.heldout.size();
-    initialiseNetwork(state.net, s.hidden, s.activation, s.seed);
+    if (s.init.empty())
+      initialiseNetwork(state.net, s.hidden, s.activation, s.seed);
+    else if (!startFromFile(s, state.net, error))
+      return 1;
     state.adam.reset(state.net);
     state.shuffle.seed(s.seed, 2);
   }
@@ -191,6 +225,8 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
                  (unsigned long long)s.seed, s.threads, s.threads == 1 ? "" : "s");
     if (resuming)
       std::fprintf(out, "resuming %s after epoch %d\n", s.resume.c_str(), state.epochsDone);
+    else if (!s.init.empty())
+      std::fprintf(out, "starting from the weights of %s\n", s.init.c_str());
     std::fflush(out);
   }
   if (!resuming && (out || reports)) {

@@ -21,7 +21,8 @@ struct TrainerSettings {
   int batch = 16384;
   int epochs = 20;
   uint64_t seed = 1;
-  std::string out;  // the final network; empty: the checkpoint's when resuming, else net.cvnn
+  std::string init;  // a network file to start from instead of random weights (same shape)
+  std::string out;   // the final network; empty: the checkpoint's when resuming, else net.cvnn
 
   // This process only.
   std::string checkpoint;  // empty: the out name with ".ckpt" for its extension
