@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "tuning/net_trainer/trainer.h"
@@ -139,7 +141,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string error;
-  const int status = runTrainer(settings, stdout, error);
+  int status = 1;
+  try {
+    status = runTrainer(settings, stdout, error);
+  } catch (const std::bad_alloc&) {
+    error = "out of memory (fewer or smaller data files, or a smaller --hidden)";
+  } catch (const std::exception& failure) {
+    error = failure.what();
+  }
   if (status != 0) std::fprintf(stderr, "corvanel-train: %s\n", error.c_str());
   return status;
 }

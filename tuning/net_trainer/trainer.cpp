@@ -217,11 +217,12 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
   if (out) {
     std::fprintf(out,
                  "%zu training positions, %zu held out (%llu of %llu games)\n"
-                 "network 768 -> %d x 2 -> 1, %s; %d epochs of batches of %d; AdamW, lr %g "
+                 "network 768 -> %d x 2 -> 1, %s; %d epoch%s of batches of %d; AdamW, lr %g "
                  "(cosine to %g), weight decay %g; wdl %g; seed %llu; %d thread%s\n",
                  count, set.heldout.size(), (unsigned long long)set.heldoutGames,
                  (unsigned long long)set.games, s.hidden, activationName(s.activation), s.epochs,
-                 s.batch, s.learningRate, s.learningRate * FINAL_RATE_SHARE, s.weightDecay, s.wdl,
+                 s.epochs == 1 ? "" : "s", s.batch, s.learningRate,
+                 s.learningRate * FINAL_RATE_SHARE, s.weightDecay, s.wdl,
                  (unsigned long long)s.seed, s.threads, s.threads == 1 ? "" : "s");
     if (resuming)
       std::fprintf(out, "resuming %s after epoch %d\n", s.resume.c_str(), state.epochsDone);

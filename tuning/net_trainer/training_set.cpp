@@ -52,7 +52,8 @@ bool loadTrainingSet(const std::vector<std::string>& files, double heldoutPercen
   std::vector<PositionRecord> game(MAX_GAME_POSITIONS);
   uint64_t fingerprint = 0xC0FFEE;
   for (const std::string& path : files) {
-    if (std::filesystem::is_directory(path)) {
+    std::error_code unknown;
+    if (std::filesystem::is_directory(path, unknown)) {
       error = path + " is a directory, not a training data file";
       return false;
     }
