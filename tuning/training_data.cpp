@@ -1,6 +1,7 @@
 #include "tuning/training_data.h"
 
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -120,11 +121,10 @@ bool unpackPieces(const PositionRecord& p, uint8_t squares[64]) {
 TrainingDataReader::TrainingDataReader(const std::string& path) {
   file_ = std::fopen(path.c_str(), "rb");
   if (!file_) return;
-  if (std::fseek(file_, 0, SEEK_END) == 0) {
-    const long end = std::ftell(file_);
-    fileBytes_ = end > 0 ? uint64_t(end) : 0;
-  }
-  std::fseek(file_, 0, SEEK_SET);
+  // ftell's long has 32 bits on Windows; data files grow past 2 GB.
+  std::error_code error;
+  const uintmax_t bytes = std::filesystem::file_size(path, error);
+  fileBytes_ = error ? 0 : uint64_t(bytes);
 }
 
 TrainingDataReader::~TrainingDataReader() {
