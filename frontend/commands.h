@@ -31,3 +31,4 @@ void commandPonderhit();
 void commandStop();
 void commandQuit();
 void commandBench();
+void commandGenfens(const char* line);

@@ -119,6 +119,7 @@ void executeCommand(char* line) {
   if (isExactly(text, "stop")) commandStop();
   if (isExactly(text, "quit")) commandQuit();
   if (isExactly(text, "bench")) commandBench();
+  if (startsWith(text, "genfens")) commandGenfens(text);
 }
 
 void commandUci() {

@@ -212,3 +212,33 @@ TEST_F(Datagen, BadOptionsAndForeignFilesAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// OpenBench's "genfens": N positions, the same for the same seed, each a legal position with
+// moves to play; a book that cannot be read is refused.
+TEST_F(Datagen, GenfensDrawsRepeatablePlayablePositions) {
+  const std::string book = std::string(CORVANEL_SOURCE_DIR) + "/tests/games/openings.epd";
+  for (const std::string& source : {std::string("None"), book}) {
+    Lines first, second;
+    ASSERT_EQ(runProgram({"genfens 6 seed 9 book " + source, "quit"}, &first), 0);
+    ASSERT_EQ(runProgram({"genfens 6 seed 9 book " + source, "quit"}, &second), 0);
+    EXPECT_EQ(first, second);
+    int fens = 0;
+    for (const std::string& line : first) {
+      if (!startsWith(line, "info string genfens ")) continue;
+      ++fens;
+      Position position(line.substr(20));
+      MoveList list;
+      EXPECT_GT(legalMoves(position.board, position.state, list), 0) << line;
+    }
+    EXPECT_EQ(fens, 6) << source;
+  }
+  Lines refused;
+  ASSERT_EQ(runProgram({"genfens 2 seed 1 book missing.epd", "quit"}, &refused), 0);
+  EXPECT_NE(std::find(refused.begin(), refused.end(),
+                      "info string genfens: cannot read the book missing.epd"),
+            refused.end());
+}
+
+}  // namespace
