@@ -13,6 +13,7 @@
 
 #include "board/movecache.h"
 #include "board/types.h"
+#include "eval/network.h"
 #include "search/history.h"
 #include "search/search.h"
 
@@ -42,6 +43,11 @@ struct SearchThread {
   // The search line: the move of ply p is made from slot p into slot p + 1.
   Board boards[SEARCH_LINE_SIZE];
   PlyState states[SEARCH_LINE_SIZE];
+  // The network's accumulators of the same slots, filled lazily (search/evaluation.cpp): slot p
+  // holds boards[p]'s while accumulatorValid[p] and its key equals boards[p].key.
+  Accumulator accumulators[SEARCH_LINE_SIZE];
+  uint64_t accumulatorKeys[SEARCH_LINE_SIZE];
+  bool accumulatorValid[SEARCH_LINE_SIZE] = {};
   StackEntry stackEntries[MAX_PLY + STACK_OFFSET + 2];
   StackEntry* stack(int ply) { return &stackEntries[ply + STACK_OFFSET]; }
 
