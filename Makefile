@@ -2,6 +2,7 @@
 #   make                      builds the popcount engine (Release) as ./corvanel-x64-popcnt
 #   make EXE=/path/to/engine  puts it at that path instead
 #   make CXX=clang++          builds with another compiler
+#   make EVALFILE=net.nnue    embeds that network instead of eval/default.nnue (any target)
 #   make variants             builds all three deliverables into $(BUILD_DIR)
 #   make test                 builds everything and runs the test suite
 #   make windows              cross-compiles the three Windows programs (MinGW-w64) into
@@ -13,7 +14,11 @@ WINDOWS_DIR ?= build-windows
 EXE ?= corvanel-x64-popcnt
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=Release
+# The network to embed: always passed, so that a build without EVALFILE goes back to the default.
+EVALFILE ?=
+EVALFILE_FLAG := -DCORVANEL_EVALFILE=$(if $(EVALFILE),$(abspath $(EVALFILE)),)
+
+CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=Release $(EVALFILE_FLAG)
 ifneq ($(origin CXX),default)
 CMAKE_FLAGS += -DCMAKE_CXX_COMPILER=$(CXX)
 endif
@@ -37,7 +42,7 @@ test: variants
 
 # Needs the Debian packages g++-mingw-w64-x86-64-posix and g++-mingw-w64-i686-posix. The programs
 # are linked statically: the three .exe files are all a Windows user needs.
-WINDOWS_FLAGS := -DCMAKE_BUILD_TYPE=Release
+WINDOWS_FLAGS := -DCMAKE_BUILD_TYPE=Release $(EVALFILE_FLAG)
 windows:
 	cmake -S . -B $(WINDOWS_DIR)-x64 $(WINDOWS_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 	cmake --build $(WINDOWS_DIR)-x64 --parallel $(JOBS)

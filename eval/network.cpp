@@ -4,6 +4,7 @@
 #include "eval/network.h"
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -131,6 +132,13 @@ bool installEmbeddedNetwork(std::string& error) {
 }
 
 bool installNetworkFile(const std::string& path, std::string& error) {
+  // Only a regular file: opening a named pipe or a device could wait for ever or never end.
+  std::error_code failure;
+  const std::filesystem::file_status status = std::filesystem::status(path, failure);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    error = "not a regular file";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = "cannot open the file";

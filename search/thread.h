@@ -3,9 +3,10 @@
 // clock and decides when the search ends. Helper threads search the same root with the shared
 // transposition table (Lazy SMP) and are only ever stopped.
 //
-// Shared by all threads: the transposition table, the evaluation cache, stopSearch, the node
-// counters (each written by its own thread, summed by the others) and the game line of the
-// request (read-only). Everything else here belongs to one thread.
+// Shared by all threads: the transposition table, the evaluation cache, the net in use
+// (read-only while a search runs), stopSearch, the node counters (each written by its own
+// thread, summed by the others) and the game line of the request (read-only). Everything else
+// here belongs to one thread.
 #pragma once
 
 #include <atomic>

@@ -3,6 +3,7 @@
 // and the three programs' one bench signature with the net playing.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -49,9 +50,11 @@ TEST_F(EvalFileTest, DamagedFilesAreRefusedAndTheNetInUseKeepsPlaying) {
       {"checksum.nnue", bytesText(corrupted), "checksum mismatch (damaged file)"},
       {"shape.nnue", bytesText(wrongShape), "unsupported architecture"},
       {"missing.nnue", "", "cannot open the file"},
+      {"folder.nnue", "", "not a regular file"},
   };
   for (const Case& c : cases)
-    if (c.file != "missing.nnue") writeFile(dir + "/" + c.file, c.bytes);
+    if (!c.bytes.empty()) writeFile(dir + "/" + c.file, c.bytes);
+  mkdir((dir + "/folder.nnue").c_str(), 0755);
   writeFile(dir + "/good.nnue", bytesText(good));
 
   auto engine = startEngine();
@@ -92,12 +95,13 @@ TEST_F(EvalFileTest, DamagedFilesAreRefusedAndTheNetInUseKeepsPlaying) {
   EXPECT_EQ(oneLine(engine->command("evalnet")), embedded);
 }
 
-// The search's lines without the figures of the clock.
+// The search's lines without what depends on the clock (the figures of time, currmove lines).
 Lines searchLines(EngineProcess& engine, const std::string& go) {
   const Answer answer = goAndWait(engine, go);
   Lines lines;
   for (const std::string& line : answer.lines)
-    lines.push_back(std::regex_replace(line, std::regex(" (nps|time) [0-9]+"), ""));
+    if (line.find(" currmove ") == std::string::npos)
+      lines.push_back(std::regex_replace(line, std::regex(" (nps|time) [0-9]+"), ""));
   return lines;
 }
 
@@ -119,8 +123,8 @@ TEST(EvalOptions, TheTableStaysWhatEvalMeasuresAndSwitchingForgetsTheOther) {
 
 namespace {
 
-// "Nodes searched" of bench with the net playing, or of a few fixed-depth searches when the
-// program runs under emulation (`runner` set).
+// "Nodes searched" of bench with the net playing, or the nodes and moves of a few fixed-depth
+// searches when the program runs through `runner` (qemu's emulation of the 32-bit program).
 std::string netSignature(const std::string& program, const std::string& runner = "") {
   std::unique_ptr<EngineProcess> engine =
       runner.empty() ? std::make_unique<EngineProcess>(std::vector<std::string>{}, program)
@@ -136,9 +140,9 @@ std::string netSignature(const std::string& program, const std::string& runner =
        {"position startpos", "position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6",
         "position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1"}) {
     engine->send(position);
-    const Answer answer = goAndWait(*engine, "go depth 6", 900000);
+    const Answer answer = goAndWait(*engine, "go depth 8", 900000);
     for (const std::string& line : answer.lines)
-      if (line.rfind("info depth 6 ", 0) == 0 && line.find(" nodes ") != std::string::npos)
+      if (line.rfind("info depth 8 ", 0) == 0 && line.find(" nodes ") != std::string::npos)
         nodes = line.substr(line.find(" nodes "), line.find(" nps ") - line.find(" nodes "));
     nodes += " " + answer.bestmove + ";";
   }
@@ -171,7 +175,12 @@ TEST(EvalOptions, TheThreeProgramsSearchAlikeWithTheNet) {
     runner = findOnPath("qemu-i386");
     if (runner.empty()) GTEST_SKIP() << "corvanel-x86 cannot run here and there is no qemu-i386";
   }
-  const std::string reference = netSignature(CORVANEL_ENGINE_PATH, "/usr/bin/env");
-  EXPECT_EQ(netSignature(CORVANEL_X86_PATH, runner.empty() ? "/usr/bin/env" : runner), reference);
+  if (runner.empty()) {
+    EXPECT_EQ(netSignature(CORVANEL_X86_PATH), popcount);
+  } else {
+    // Emulated, the whole bench would take minutes: a few shorter searches instead.
+    EXPECT_EQ(netSignature(CORVANEL_X86_PATH, runner),
+              netSignature(CORVANEL_ENGINE_PATH, "/usr/bin/env"));
+  }
 #endif
 }
