@@ -3,7 +3,7 @@
 #   make EXE=/path/to/engine  puts it at that path instead (folders made as needed)
 #   make CXX=clang++          builds with another compiler; CC=gcc or CC=clang picks the C++
 #                             compiler of that family (g++, clang++) when CXX is not given
-#   make EVALFILE=path        builds with that network file (CMake's CORVANEL_EVALFILE)
+#   make EVALFILE=net.nnue    embeds that network instead of eval/default.nnue (any target)
 #   make variants             builds all three deliverables into $(BUILD_DIR)
 #   make test                 builds everything and runs the test suite
 #   make windows              cross-compiles the three Windows programs (MinGW-w64) into
@@ -15,7 +15,12 @@ WINDOWS_DIR ?= build-windows
 EXE ?= corvanel-x64-popcnt
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=Release
+# The network to embed, made absolute (CMake runs from the build folder); always passed, so that a
+# build without EVALFILE goes back to the default.
+EVALFILE ?=
+EVALFILE_FLAG := -DCORVANEL_EVALFILE=$(if $(EVALFILE),$(abspath $(EVALFILE)),)
+
+CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=Release $(EVALFILE_FLAG)
 ifneq ($(origin CXX),default)
 CMAKE_FLAGS += -DCMAKE_CXX_COMPILER=$(CXX)
 else ifneq ($(origin CC),default)
@@ -31,13 +36,6 @@ else
 CXX_FROM_CC := $(CC_FOLDER)$(subst gcc,g++,$(subst clang,clang++,$(CC_NAME)))
 endif
 CMAKE_FLAGS += -DCMAKE_CXX_COMPILER=$(CXX_FROM_CC)
-endif
-# The network file, made absolute here: CMake runs from the build folder. Without EVALFILE an
-# earlier build's choice is forgotten, so the default applies again.
-ifneq ($(strip $(EVALFILE)),)
-CMAKE_FLAGS += -DCORVANEL_EVALFILE=$(abspath $(EVALFILE))
-else
-CMAKE_FLAGS += -UCORVANEL_EVALFILE
 endif
 
 .PHONY: all engine variants test windows clean
@@ -60,7 +58,7 @@ test: variants
 
 # Needs the Debian packages g++-mingw-w64-x86-64-posix and g++-mingw-w64-i686-posix. The programs
 # are linked statically: the three .exe files are all a Windows user needs.
-WINDOWS_FLAGS := -DCMAKE_BUILD_TYPE=Release
+WINDOWS_FLAGS := -DCMAKE_BUILD_TYPE=Release $(EVALFILE_FLAG)
 windows:
 	cmake -S . -B $(WINDOWS_DIR)-x64 $(WINDOWS_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 	cmake --build $(WINDOWS_DIR)-x64 --parallel $(JOBS)

@@ -113,6 +113,7 @@ void rebuildFromSquares(Board& b, PlyState& state) {
   state.captured = EMPTY;
   state.lastFrom = state.lastTo = NO_SQUARE;
   state.threatSquare = NO_SQUARE;
+  state.removedCount = state.addedCount = 0;
   state.staticEval = NO_EVAL;
   state.lastMoverAttacks = 0;
   state.lastMoverValue = 0;

@@ -3,7 +3,8 @@
 //   copied/advanced from the parent: halfmoveClock + 1, plyCount + 1, captureRun (+1 or 0),
 //                                    checkState (parent's, null move only)
 //   reset:       captured, epSquare, staticEval, evalScratch, threatSquare
-//   recomputed:  side, checkState, the attack summaries, lastMover*, lastFrom, lastTo
+//   recomputed:  side, checkState, the attack summaries, lastMover*, lastFrom, lastTo,
+//                the pieces removed and added
 #include "board/makemove.h"
 
 #include <cstring>
@@ -289,6 +290,9 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
   childState.plyCount = uint8_t(parentState.plyCount + 1);
   childState.evalScratch = SCRATCH_UNSET;
   childState.threatSquare = NO_SQUARE;
+  childState.removed[0] = {mover, uint8_t(from)};
+  childState.removedCount = 1;
+  childState.addedCount = 1;
 
   // 3. The old en-passant chance is gone.
   if (parentState.epSquare != NO_SQUARE) child.key ^= epKey[parentState.epSquare];
@@ -307,6 +311,8 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
     childState.halfmoveClock = 0;
     if (isSliderCode(captured)) changedGroups |= 1u << sliderGroup(captured);
     removePiece(child, to, captured);
+    childState.removed[1] = {captured, uint8_t(to)};
+    childState.removedCount = 2;
     childState.captureRun = uint8_t(parentState.captureRun + 1);
   } else {
     childState.captureRun = 0;
@@ -330,6 +336,11 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
     rookTo = castlingRookGoal(side, move.kind);
     landing = castlingKingGoal(side, move.kind);
     castlePieces(child, side, from, landing, rookFrom, rookTo);
+    const uint8_t rook = codeFor(side, ROOK);
+    childState.removed[1] = {rook, uint8_t(rookFrom)};
+    childState.added[1] = {rook, uint8_t(rookTo)};
+    childState.removedCount = 2;
+    childState.addedCount = 2;
     child.origin[landing] = uint8_t(from);
     child.origin[rookTo] = uint8_t(rookFrom);
     // The rook may give check from its new square or uncover one from its old.
@@ -344,6 +355,8 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
         child.key ^= epKey[to];
       } else if (fileOf(from) != fileOf(to) && captured == EMPTY) {
         enPassantVictim = side == WHITE ? to - 8 : to + 8;
+        childState.removed[1] = {parent.squares[enPassantVictim], uint8_t(enPassantVictim)};
+        childState.removedCount = 2;
         removePiece(child, enPassantVictim, parent.squares[enPassantVictim]);
         if (lineHint[enemyKing][enPassantVictim]) childState.checkState = CHECK_POSSIBLE;
       }
@@ -366,6 +379,7 @@ void makeMove(Move move, const Board& parent, Board& child, const PlyState& pare
   // 11-12. Attack summaries and what the mover now attacks.
   summariesAfterMove(parent, child, parentState, childState, changedGroups | refresh.changedGroups);
   const uint8_t now = child.squares[landing];
+  childState.added[0] = {now, uint8_t(landing)};
   childState.lastMoverAttacks = attacksOfPieceOn(child, landing);
   childState.lastMoverValue = ExchangeValue[now];
   childState.lastFrom = uint8_t(from);
@@ -380,6 +394,7 @@ void makeNullMove(const Board& parent, Board& child, const PlyState& parentState
   childState.staticEval = NO_EVAL;
   childState.plyCount = 0;
   childState.captureRun = 0;
+  childState.removedCount = childState.addedCount = 0;
   childState.epSquare = NO_SQUARE;
   childState.halfmoveClock = uint8_t(parentState.halfmoveClock + 1);
   if (parentState.epSquare != NO_SQUARE) child.key ^= epKey[parentState.epSquare];

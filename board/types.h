@@ -120,6 +120,12 @@ struct alignas(8) Board {
 // check (CHECK_POSSIBLE); kingAttacked tests those.
 enum CheckState : uint8_t { CHECK_NONE = 0, CHECK_KNOWN = 1, CHECK_POSSIBLE = 2 };
 
+// A piece put on or taken off the board by a move.
+struct PieceChange {
+  uint8_t code;
+  uint8_t square;
+};
+
 // The side to move and what the previous move did. Make-move starts each child record from a
 // copy of the parent and resets or recomputes the fields as noted.
 struct PlyState {
@@ -135,6 +141,13 @@ struct PlyState {
   uint8_t halfmoveClock;
   uint8_t plyCount;           // plies since the last set-up or null move
   uint8_t captureRun;         // consecutive captures that led here
+  // What the move that led here took off and put on the board, so that whatever is summed over
+  // the pieces can follow the move instead of being recounted: the mover from its square first,
+  // then a captured piece (en passant too) or the castling rook; the piece that stands on the
+  // landing square first, then the castling rook. Castling lifts both before setting either down,
+  // as Chess960 needs. None after a null move or a set-up (removedCount = addedCount = 0).
+  uint8_t removedCount, addedCount;
+  PieceChange removed[2], added[2];
   int32_t staticEval;         // NO_EVAL until computed
   // Attack summaries, recomputed after every move; [side].
   Bitboard pawnAttacks[2];

@@ -254,6 +254,14 @@ int whiteScore(const Board& board, const PlyState& state, EvalScratch& scratch) 
 
 }  // namespace
 
+int finishStaticScore(int score, int halfmoveClock) {
+  score = dampByHalfmoveClock(score, halfmoveClock);
+  // Piles of promoted pieces could push the sum into the range the search keeps for mates.
+  if (score > EVAL_SCORE_LIMIT) score = EVAL_SCORE_LIMIT;
+  if (score < -EVAL_SCORE_LIMIT) score = -EVAL_SCORE_LIMIT;
+  return score;
+}
+
 int Evaluate(const Board& board, PlyState& state) {
   // 1. Already known for this ply.
   if (state.staticEval != NO_EVAL) return state.staticEval;
@@ -267,11 +275,8 @@ int Evaluate(const Board& board, PlyState& state) {
   // 3-19.
   EvalScratch scratch;
   int score = whiteScore(board, state, scratch);
-  // 20. Fifty-move damping.
-  score = dampByHalfmoveClock(score, state.halfmoveClock);
-  // Piles of promoted pieces could push the sum into the range the search keeps for mates.
-  if (score > EVAL_SCORE_LIMIT) score = EVAL_SCORE_LIMIT;
-  if (score < -EVAL_SCORE_LIMIT) score = -EVAL_SCORE_LIMIT;
+  // 20. Fifty-move damping and the limit.
+  score = finishStaticScore(score, state.halfmoveClock);
   // 21. For the side to move.
   const int result = state.side == WHITE ? score : -score;
   state.staticEval = result;

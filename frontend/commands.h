@@ -26,6 +26,7 @@ void commandProvred();
 void commandProvale();
 void commandEval();
 void commandEvalPeces(bool endgame);
+void commandEvalNet();
 void commandGo(char* line);
 void commandPonderhit();
 void commandStop();

@@ -8,6 +8,7 @@
 #include "eval/derived.h"
 #include "eval/params.h"
 #include "frontend/engine_state.h"
+#include "frontend/evaluation_options.h"
 #include "frontend/input.h"
 #include "frontend/platform.h"
 #include "frontend/position_command.h"
@@ -33,6 +34,7 @@ void initEngineData() {
 
   initTables();
   initHashTables();
+  installStartupNetwork();
   clearSearchHistory();
   // The search reads the input, writes its lines and arms the timer through the front end.
   SearchHost host;
@@ -51,6 +53,7 @@ void initEngine() {
   // A parameter file named by "-av" overrides the embedded defaults; the loader rebuilds the
   // derived tables itself and ends the process when the file cannot be read.
   if (!paramFileName.empty()) LoadEvalParamFile(paramFileName.c_str());
+  applyStartupEvaluation();
 
   searchMode = SEARCH_IDLE;
   setGamePosition(START_FEN);

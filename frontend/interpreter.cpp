@@ -16,6 +16,7 @@
 #include "frontend/bench.h"
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
+#include "frontend/evaluation_options.h"
 #include "frontend/position_command.h"
 #include "frontend/timer.h"
 #include "search/search.h"
@@ -31,6 +32,9 @@ const char* const uciOptionLines[] = {
     "option name Threads type spin default 1 min 1 max 256",
     "option name MultiPV type spin default 1 min 1 max 256",
     "option name UCI_Chess960 type check default false",
+    "option name EvalFile type string default <default>",
+    TABLE_EVALUATION_DEFAULT ? "option name TableEvaluation type check default true"
+                             : "option name TableEvaluation type check default false",
 };
 
 // perft and divide make the move of ply p into search-line slot p + 1 and the move generator
@@ -105,9 +109,11 @@ void executeCommand(char* line) {
   if (isExactly(text, "millora")) commandMillora();
   if (isExactly(text, "juntarfit")) commandJuntarfit();
   if (isExactly(text, "calcvar")) commandCalcvar();
-  if (isExactly(text, "provred")) commandProvred();
-  if (isExactly(text, "provale")) commandProvale();
+  // The test suites measure parameter sets of the table.
+  if (isExactly(text, "provred")) runOnTable(commandProvred);
+  if (isExactly(text, "provale")) runOnTable(commandProvale);
   if (isExactly(text, "eval")) commandEval();
+  if (isExactly(text, "evalnet")) commandEvalNet();
   if (isExactly(text, "evalpeces")) commandEvalPeces(false);
   if (isExactly(text, "evalpecesf")) commandEvalPeces(true);
   if (depthShortcut(text, goLine, sizeof goLine)) {

@@ -15,6 +15,7 @@
 #include "board/movetext.h"
 #include "frontend/commands.h"
 #include "frontend/engine_state.h"
+#include "frontend/evaluation_options.h"
 #include "frontend/go.h"
 #include "search/exchange.h"
 #include "search/search.h"
@@ -115,6 +116,14 @@ void commandSetOption(const char* line) {
     // Castling moves are written differently in the two variants, also in the tables.
     if (on != chess960) clearAllHashTables();
     chess960 = on;
+    return;
+  }
+  if (strcasecmp(name.c_str(), "EvalFile") == 0) {
+    setEvalFileOption(value);
+    return;
+  }
+  if (strcasecmp(name.c_str(), "TableEvaluation") == 0) {
+    setTableEvaluationOption(value);
     return;
   }
   // "Ponder" and the rest need nothing.

@@ -8,9 +8,9 @@
 #include "board/movegen.h"
 #include "board/tables.h"
 #include "eval/derived.h"
-#include "eval/evaluate.h"
 #include "eval/params.h"
 #include "search/draw.h"
+#include "search/evaluation.h"
 #include "search/exchange.h"
 #include "search/movecheck.h"
 #include "search/node.h"
@@ -97,7 +97,7 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
   const bool inCheck = kingAttacked(board, state);
   ss->inCheck = inCheck;
   if (isDraw(t, board, state, ply)) return 0;
-  if (ply >= MAX_PLY - 2) return inCheck ? 0 : Evaluate(board, state);
+  if (ply >= MAX_PLY - 2) return inCheck ? 0 : staticEvaluation(t, ply, board, state);
   alpha = std::max(alpha, ply - MATE_BASE);
   beta = std::min(beta, MATE_BASE - ply - 1);
   if (alpha >= beta) return alpha;
@@ -128,7 +128,7 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
     eval = ss->staticEval = NO_EVAL;
   } else {
     if (tableHit && entry.evaluation != NO_EVAL) state.staticEval = entry.evaluation;
-    rawEval = Evaluate(board, state);
+    rawEval = staticEvaluation(t, ply, board, state);
     eval = ss->staticEval = correctedEval(t.history, board, state.side, rawEval);
     // A table bound on the right side of the evaluation is the better guess.
     if (tableHit && std::abs(tableValue) < MATE_THRESHOLD &&

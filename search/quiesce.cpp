@@ -5,10 +5,10 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "eval/derived.h"
-#include "eval/evaluate.h"
 #include "search/alphabeta.h"
 #include "search/constants.h"
 #include "search/draw.h"
+#include "search/evaluation.h"
 #include "search/exchange.h"
 #include "search/movecheck.h"
 #include "search/node.h"
@@ -23,7 +23,7 @@ int quiesce(SearchThread& t, int alpha, int beta, int ply, Board& board, PlyStat
   if (ply > t.selDepth) t.selDepth = ply;
   const bool inCheck = kingAttacked(board, state);
   if (isDraw(t, board, state, ply)) return 0;
-  if (ply >= MAX_PLY - 2) return inCheck ? 0 : Evaluate(board, state);
+  if (ply >= MAX_PLY - 2) return inCheck ? 0 : staticEvaluation(t, ply, board, state);
   const bool pvNode = beta - alpha > 1;
 
   // Step 2. The table.
@@ -50,7 +50,7 @@ int quiesce(SearchThread& t, int alpha, int beta, int ply, Board& board, PlyStat
     ss->staticEval = NO_EVAL;
   } else {
     if (tableHit && entry.evaluation != NO_EVAL) state.staticEval = entry.evaluation;
-    rawEval = Evaluate(board, state);
+    rawEval = staticEvaluation(t, ply, board, state);
     standPat = ss->staticEval = correctedEval(t.history, board, state.side, rawEval);
     bestValue = standPat;
     if (tableHit && std::abs(tableValue) < MATE_THRESHOLD &&

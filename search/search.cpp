@@ -4,6 +4,7 @@
 #include "search/search.h"
 
 #include "search/constants.h"
+#include "search/evaluation.h"
 #include "search/host.h"
 #include "search/iterate.h"
 #include "search/node.h"
@@ -26,6 +27,7 @@ void prepareThread(SearchThread& t) {
   t.request = &r;
   t.boards[0] = r.lineBoards[r.rootPly];
   t.states[0] = r.lineStates[r.rootPly];
+  prepareEvaluation(t);
   // The histories carry over from the game's earlier moves: most of what they learnt still holds
   // a move later. A new game or a cleared table empties them.
   clearKillers(t);

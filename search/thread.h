@@ -3,9 +3,10 @@
 // clock and decides when the search ends. Helper threads search the same root with the shared
 // transposition table (Lazy SMP) and are only ever stopped.
 //
-// Shared by all threads: the transposition table, the evaluation cache, stopSearch, the node
-// counters (each written by its own thread, summed by the others) and the game line of the
-// request (read-only). Everything else here belongs to one thread.
+// Shared by all threads: the transposition table, the evaluation cache, the net in use
+// (read-only while a search runs), stopSearch, the node counters (each written by its own
+// thread, summed by the others) and the game line of the request (read-only). Everything else
+// here belongs to one thread.
 #pragma once
 
 #include <atomic>
@@ -13,6 +14,7 @@
 
 #include "board/movecache.h"
 #include "board/types.h"
+#include "eval/network.h"
 #include "search/history.h"
 #include "search/search.h"
 
@@ -42,6 +44,11 @@ struct SearchThread {
   // The search line: the move of ply p is made from slot p into slot p + 1.
   Board boards[SEARCH_LINE_SIZE];
   PlyState states[SEARCH_LINE_SIZE];
+  // The network's accumulators of the same slots, filled lazily (search/evaluation.cpp): slot p
+  // holds boards[p]'s while accumulatorValid[p] and its key equals boards[p].key.
+  Accumulator accumulators[SEARCH_LINE_SIZE];
+  uint64_t accumulatorKeys[SEARCH_LINE_SIZE];
+  bool accumulatorValid[SEARCH_LINE_SIZE] = {};
   StackEntry stackEntries[MAX_PLY + STACK_OFFSET + 2];
   StackEntry* stack(int ply) { return &stackEntries[ply + STACK_OFFSET]; }
 

@@ -38,7 +38,9 @@ class EngineProcess {
  public:
   static constexpr int TIMEOUT_MS = 20000;  // room for the sanitizer builds
 
-  explicit EngineProcess(const std::vector<std::string>& args = {}) {
+  // `program` is started with `args`: the engine under test unless another is named.
+  explicit EngineProcess(const std::vector<std::string>& args = {},
+                         const std::string& program = CORVANEL_ENGINE_PATH) {
     signal(SIGPIPE, SIG_IGN);  // writing to a dead engine fails with EPIPE instead
     int toChild[2], fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0)
@@ -47,7 +49,7 @@ class EngineProcess {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
-    std::vector<char*> argv = {const_cast<char*>(CORVANEL_ENGINE_PATH)};
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     int failed = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);

@@ -10,6 +10,7 @@
 
 #include "eval/params.h"
 #include "frontend/search_commands.h"
+#include "frontend/evaluation_options.h"
 #include "tests/engine_process.h"
 #include "tests/support.h"
 
@@ -47,7 +48,11 @@ TEST(ProtocolText, IdentificationOptionsAndCommandWords) {
         "option name Move Overhead type spin default 100 min 0 max 5000",
         "option name Threads type spin default 1 min 1 max 256",
         "option name MultiPV type spin default 1 min 1 max 256",
-        "option name UCI_Chess960 type check default false", "uciok"}},
+        "option name UCI_Chess960 type check default false",
+        "option name EvalFile type string default <default>",
+        std::string("option name TableEvaluation type check default ") +
+            (TABLE_EVALUATION_DEFAULT ? "true" : "false"),
+        "uciok"}},
       // Command words match exactly; anything else is ignored without a word.
       {"uci ", {}},
       {"isready ", {}},
@@ -208,7 +213,11 @@ TEST(ProtocolInput, ParameterFileArgument) {
   EXPECT_EQ(engine->readLine().value_or("<nothing>"),
             "No es pot obrir fitxer avaluacions /nonexistent/params.txt");
   EXPECT_EQ(engine->waitForExit(), 0);
-  engine = startEngine({"-av", CORVANEL_SOURCE_DIR "/eval/default_params.txt"});
+  // A table loaded to be measured plays: the engine says so before its first answer.
+  engine = startEngine({"-av", CORVANEL_SOURCE_DIR "/eval/default_params.txt"}, false);
+  EXPECT_EQ(engine->drain(),
+            Lines{"info string -av " CORVANEL_SOURCE_DIR "/eval/default_params.txt: the table "
+                  "evaluation plays"});
   EXPECT_EQ(engine->command("eval"), Lines{std::to_string(whiteEval(START_FEN))});
 }
 
