@@ -252,8 +252,9 @@ TEST(ProtocolInput, ArgumentsRunAsCommands) {
     if (c.args[0] == "-av" && c.args.size() == 1) {
       EXPECT_EQ(lines, Lines{"info string -av needs the name of a parameter file"});
     } else if (c.args[0] == "-av") {
-      ASSERT_FALSE(lines.empty());
-      EXPECT_EQ(lines[0], std::to_string(whiteEval(
+      ASSERT_GE(lines.size(), 2u);
+      EXPECT_EQ(lines[0], "info string -av " + c.args[1] + ": the table evaluation plays");
+      EXPECT_EQ(lines[1], std::to_string(whiteEval(
                               "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1")));
       EXPECT_EQ(bestmoves, 1);
       EXPECT_EQ(deepest, 2);
