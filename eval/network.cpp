@@ -26,6 +26,7 @@ struct alignas(64) NetworkInUse {
 };
 NetworkInUse net;
 std::string netName;
+uint32_t netChecksum = 0;  // of the net in use
 
 // The kernels in use; chosen once at start-up (and by tests).
 const NetworkKernels* kernels = &plainKernels;
@@ -101,6 +102,7 @@ bool selectNetworkPath(NetworkPath path) {
 bool networkInstalled() { return net.hidden > 0; }
 const std::string& networkName() { return netName; }
 uint32_t networkHiddenSize() { return uint32_t(net.hidden); }
+uint32_t networkChecksumInUse() { return netChecksum; }
 
 bool installNetwork(const uint8_t* bytes, size_t count, const std::string& name,
                     std::string& error) {
@@ -118,6 +120,7 @@ bool installNetwork(const uint8_t* bytes, size_t count, const std::string& name,
   net.qb = int(h.qb);
   net.evalScale = int(h.evalScale);
   netName = name;
+  netChecksum = h.checksum;
   return true;
 }
 

@@ -35,6 +35,8 @@ bool networkInstalled();
 // What the net in use is: "<default>" or the file it came from.
 const std::string& networkName();
 uint32_t networkHiddenSize();
+// The checksum of the net in use, as its file's header gives it: which net it is.
+uint32_t networkChecksumInUse();
 
 // Parses the bytes (eval/network_file.h) and, when they are a usable net, makes it the net in
 // use under `name`. Otherwise returns false with the reason and the net in use stays. Never

@@ -18,8 +18,11 @@
 
 #include "board/fen.h"
 #include "frontend/engine.h"
+#include "eval/network.h"
 #include "frontend/engine_state.h"
+#include "frontend/evaluation_options.h"
 #include "frontend/platform.h"
+#include "search/evaluation.h"
 #include "search/search.h"
 #include "search/tt.h"
 #include "tuning/selfplay.h"
@@ -35,6 +38,8 @@ struct DatagenOptions {
   int workers = 1;
   int hashMb = 16;
   int reportSeconds = 10;
+  bool table = TABLE_EVALUATION_DEFAULT;  // the evaluation the games are played with
+  std::string evalFile;                   // the net, when not the embedded one
   SelfPlaySettings play;
 };
 
@@ -78,6 +83,11 @@ bool parseOptions(int argc, char** argv, DatagenOptions& o) {
     bool ok = true;
     if (name == "--out") o.out = value;
     else if (name == "--book") o.book = value;
+    else if (name == "--evalfile") o.evalFile = value;
+    else if (name == "--evaluation") {
+      ok = std::strcmp(value, "table") == 0 || std::strcmp(value, "network") == 0;
+      o.table = std::strcmp(value, "table") == 0;
+    }
     else if (name == "--seed") ok = parseCount(value, 0, INT64_MAX, n) && ((o.seed = uint64_t(n)), true);
     else if (name == "--games") ok = parseCount(value, 1, INT64_MAX, o.games);
     else if (name == "--positions") ok = parseCount(value, 1, INT64_MAX, o.positions);
@@ -150,7 +160,9 @@ std::string settingsText(const DatagenOptions& o) {
          std::to_string(p.openings.size()) + " nodes " + std::to_string(p.softNodes) +
          " hard-nodes " + std::to_string(p.hardNodes) + " random-plies " +
          std::to_string(p.randomPlies) + " skip-plies " + std::to_string(p.skipPlies) + " hash " +
-         std::to_string(o.hashMb) + " engine " + versionString + "\n";
+         std::to_string(o.hashMb) + " engine " + versionString + " evaluation " +
+         (o.table ? std::string("table") : "network " + std::to_string(networkChecksumInUse())) +
+         "\n";
 }
 
 // The games already in the file; cuts off a torn tail. False when the file cannot be used.
@@ -330,13 +342,27 @@ void prepareWorkerSearch(const DatagenOptions& o) {
   rebuildHashTables(uint64_t(o.hashMb) << 20);
 }
 
+// The evaluation the games are played with: the table, or a net (the embedded one or a file).
+bool chooseEvaluation(const DatagenOptions& o) {
+  std::string error;
+  if (!o.evalFile.empty() && !installNetworkFile(o.evalFile, error)) {
+    say("datagen: %s\n", "--evalfile " + o.evalFile + " refused: " + error);
+    return false;
+  }
+  if (!useTableEvaluation(o.table)) {
+    std::printf("datagen: no usable network is installed\n");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int runDatagen(int argc, char** argv) {
   DatagenOptions o;
   if (!parseOptions(argc, argv, o)) return 2;
   initEngineData();
-  if (!readBook(o)) return 2;
+  if (!readBook(o) || !chooseEvaluation(o)) return 2;
   std::vector<uint64_t> done;
   int64_t donePositions = 0;
   if (!prepareFile(o, done, donePositions)) return 2;
