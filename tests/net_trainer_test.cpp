@@ -10,6 +10,7 @@
 #include <cmath>
 #include <random>
 
+#include "eval/network.h"
 #include "eval/network_file.h"
 #include "tests/support.h"
 #include "tuning/net_trainer/checkpoint.h"
@@ -315,6 +316,8 @@ TEST_F(NetTrainer, QuantisedEvaluationMatchesTheFloatOne) {
         << error;
     EXPECT_TRUE(serialiseNetwork(loaded) == serialiseNetwork(quantiseNetwork(checkpoint.net)));
     const FloatNetwork onGrid = dequantiseNetwork(loaded);
+    // The engine itself runs the file: its output must be the formula's, on its best path.
+    ASSERT_TRUE(installNetwork(loaded, "trained", error)) << error;
 
     // The engine's formula adds at most the truncation of its divisions (1 cp) to the float
     // evaluation of the weights the file holds. Against the trained weights, the rounding of
@@ -329,6 +332,10 @@ TEST_F(NetTrainer, QuantisedEvaluationMatchesTheFloatOne) {
       const double trained = floatEvaluation(checkpoint.net, position.at, position.side);
       const double exact = floatEvaluation(onGrid, position.at, position.side);
       EXPECT_NEAR(double(engine), exact, 1.01) << fen;
+      const Position board(fen);
+      static Accumulator accumulator;
+      refreshAccumulator(board.board, accumulator);
+      EXPECT_EQ(networkOutput(accumulator, board.state.side), engine) << fen;
       EXPECT_NEAR(double(engine), trained, 40.0) << fen << " (" << activation << ")";
       worst = std::max(worst, std::fabs(engine - trained));
       total += std::fabs(engine - trained);
@@ -344,6 +351,8 @@ TEST_F(NetTrainer, QuantisedEvaluationMatchesTheFloatOne) {
     std::printf("%s: integer against float evaluation, mean %.2f cp, worst %.2f cp\n", activation,
                 total / count, worst);
   }
+  std::string error;
+  EXPECT_TRUE(installEmbeddedNetwork(error)) << error;
 }
 
 // Whatever the optimiser does to the weights, the clipped network exports and loads.
