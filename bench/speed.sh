@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Speed of one build, or of two side by side, measured in one run on one machine: bench nodes per
 # second of each program, perft 6 of the start position and perft 5 of "kiwipete" of the popcount
-# program next to Stockfish's "go perft", and evaluations per second of eval_bench. With an old
+# program next to Stockfish's "go perft", the popcount program's bench with the network evaluation
+# (its nodes per second as a share of the table's), and evaluations per second of eval_bench. With an old
 # build the two are run in turn and each figure is given with the ratio new/old (above 1 is
 # faster), so any change can be measured against any earlier commit.
 #
@@ -11,7 +12,8 @@
 # bench/eval_bench (default NEW: build/). Every figure is the median of --runs runs. Perft times
 # are wall clock with the program's start-up (tables, hash allocation) taken out, Stockfish's
 # ("go perft", /usr/games/stockfish or $STOCKFISH) alike, each run taking its turn with ours.
-# The machine is shared: compare ratios, not absolute times.
+# The network is the embedded one, or the file named by $EVALFILE. The machine is shared: compare
+# ratios, not absolute times.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 RUNS=3
@@ -45,6 +47,12 @@ bench_nps() {
   [ "$(basename "$1")" != corvanel-x86 ] || runner=("${X86_RUNNER[@]}")
   "${runner[@]}" "$1" bench 2>/dev/null </dev/null | awk '/^Nodes\/second:/ { print $2 }'
 }
+# The bench with the network playing (the program's words run as commands).
+bench_nps_network() {
+  local words=("setoption name TableEvaluation value false")
+  [ -z "${EVALFILE:-}" ] || words+=("setoption name EvalFile value $(realpath "$EVALFILE")")
+  "$1" "${words[@]}" bench 2>/dev/null </dev/null | awk '/^Nodes\/second:/ { print $2 }'
+}
 eval_rate() { "$1" 2>/dev/null | sed -E 's/.*evaluations per second: ([0-9]+).*/\1/'; }
 # Milliseconds of the commands fed to a program, less those of its start-up and "quit" alone.
 timed() {
@@ -71,12 +79,14 @@ go perft $3") "
 }
 
 m_bench() { local p="$2/$1"; [ -x "$p" ] && bench_nps "$p" || echo 0; }
+m_bench_network() { bench_nps_network "$1/corvanel-x64-popcnt"; }
 m_perft() { timed "$3/corvanel-x64-popcnt" "position fen $1
 perft $2"; }
 m_eval() { [ -x "$1/bench/eval_bench" ] && eval_rate "$1/bench/eval_bench" || echo 0; }
 
 echo "speed.sh: ${DIRS[*]} ($RUNS runs each, medians)"
 for program in corvanel-x64-popcnt corvanel-x64 corvanel-x86; do measure "$program" m_bench "$program"; done
+measure network m_bench_network
 measure perft6 m_perft "$START" 6
 measure perft5 m_perft "$KIWIPETE" 5
 measure eval m_eval
@@ -100,6 +110,7 @@ fi
 row "bench, corvanel-x64-popcnt" corvanel-x64-popcnt nodes/s 1
 row "bench, corvanel-x64" corvanel-x64 nodes/s 1
 row "bench, corvanel-x86${X86_RUNNER:+ (qemu-i386)}" corvanel-x86 nodes/s 1
+row "bench, popcnt, network evaluation" network nodes/s 1
 row "perft 6, start position" perft6 ms 0
 row "perft 5, kiwipete" perft5 ms 0
 row "eval_bench" eval evaluations/s 1
@@ -108,3 +119,5 @@ if [ -n "${VALUE[perft6,sf]:-}" ]; then
   awk -v c="${VALUE[perft6,0]}" -v s="${VALUE[perft6,sf]}" 'BEGIN { printf "perft 6, start position: Stockfish %d ms; Corvanel takes %.2f times as long\n", s, c / s }'
   awk -v c="${VALUE[perft5,0]}" -v s="${VALUE[perft5,sf]}" 'BEGIN { printf "perft 5, kiwipete:       Stockfish %d ms; Corvanel takes %.2f times as long\n", s, c / s }'
 fi
+awk -v n="${VALUE[network,0]}" -v t="${VALUE[corvanel-x64-popcnt,0]}" \
+  'BEGIN { if (n > 0 && t > 0) printf "bench, popcnt: the network searches %.0f%% of the table'"'"'s nodes per second\n", 100 * n / t }'
