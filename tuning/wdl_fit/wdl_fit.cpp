@@ -284,7 +284,9 @@ bool readWdlSamples(const std::string& path, int holdoutEvery, WdlSampleSets& se
   }
   static PositionRecord positions[MAX_GAME_POSITIONS];
   GameRecord game;
+  int64_t games = 0;
   while (reader.nextGame(game, positions, MAX_GAME_POSITIONS)) {
+    ++games;
     const bool heldout = holdoutEvery > 0 && game.gameIndex % uint64_t(holdoutEvery) ==
                                                  uint64_t(holdoutEvery - 1);
     std::vector<WdlSample>& into = heldout ? sets.heldout : sets.fit;
@@ -301,8 +303,8 @@ bool readWdlSamples(const std::string& path, int holdoutEvery, WdlSampleSets& se
       into.push_back({record.score, wdlMaterial(counts), record.result});
     }
   }
-  if (reader.tornBytes() > 0 && sets.fit.empty() && sets.heldout.empty()) {
-    error = path + " holds no whole game";
+  if (games == 0 && reader.tornBytes() > 0) {
+    error = path + " holds no whole game of a datagen file";
     return false;
   }
   return true;
