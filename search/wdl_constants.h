@@ -1,14 +1,14 @@
 // The fitted constants of the win/draw/loss model (search/wdl_model.h), as written by
 // corvanel-wdl-fit; refit and replace this file when the evaluation changes its scale.
-// Data: wdl-snapshot.bin.
-// fit: 4704 games, 346610 positions.
-// held out (game number 9 modulo 10): 523 games, 38543 positions.
-// Held-out check: largest difference 0.0519 over ten score bins.
+// Data: table-s1.bin.
+// fit: 5197 games, 382670 positions.
+// held out (game number 9 modulo 10): 579 games, 43063 positions.
+// Held-out check: largest difference 0.0507 over ten score bins.
 #pragma once
 
 #include "search/wdl_model.h"
 
 constexpr WdlModel FITTED_WDL_MODEL = {
-    {418.6643, -1294.3334, 1856.5115, -899.41792},
-    {99.498546, -101.41483, 317.08377, -148.75017},
-    341.05847};
+    {420.77912, -1281.2158, 1817.0408, -874.25599},
+    {98.437472, -87.815212, 291.13519, -134.09762},
+    350.03758};
