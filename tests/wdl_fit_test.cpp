@@ -76,7 +76,8 @@ TEST(WdlFit, ChecksAModelInTenBinsOfEqualCounts) {
 
 // A datagen file by hand: game number, positions of (score, result), a white queen on d1 with
 // the kings on e1 and e8 (material 9).
-void appendGame(std::FILE* file, uint64_t number, const std::vector<std::pair<int, int>>& positions) {
+void appendGame(std::FILE* file, uint64_t number,
+                const std::vector<std::pair<int, int>>& positions) {
   uint8_t bytes[TRAINING_RECORD_BYTES];
   GameRecord game;
   game.gameIndex = number;

@@ -23,7 +23,9 @@ void expectWellFormed(const WdlPerMille& w, const std::string& what) {
 TEST(WdlModel, MonotoneInTheScoreAndMirroredForTheOtherSide) {
   for (int material : {0, 4, 10, 20, 31, 45, 60, 70, 78, 90}) {
     WdlPerMille previous = wdlForScore(-MATE_THRESHOLD + 1, material);
-    for (int score = -MATE_THRESHOLD + 1; score < MATE_THRESHOLD; score += score < -1000 || score > 1000 ? 97 : 1) {
+    // Every centipawn where the figures move, coarser steps beyond.
+    for (int score = -MATE_THRESHOLD + 1; score < MATE_THRESHOLD;
+         score += std::abs(score) > 1000 ? 97 : 1) {
       const std::string what = std::to_string(material) + " " + std::to_string(score);
       const WdlPerMille w = wdlForScore(score, material), mirrored = wdlForScore(-score, material);
       expectWellFormed(w, what);
@@ -44,7 +46,8 @@ TEST(WdlModel, MonotoneInTheScoreAndMirroredForTheOtherSide) {
 }
 
 TEST(WdlModel, MatesAreCertainAndMaterialCountsAsTheModelSays) {
-  const WdlPerMille ours = wdlForScore(MATE_BASE - 1, 78), theirs = wdlForScore(-MATE_BASE + 2, 78);
+  const WdlPerMille ours = wdlForScore(MATE_BASE - 1, 78);
+  const WdlPerMille theirs = wdlForScore(-MATE_BASE + 2, 78);
   EXPECT_EQ(std::vector<int>({ours.win, ours.draw, ours.loss}), std::vector<int>({1000, 0, 0}));
   EXPECT_EQ(std::vector<int>({theirs.win, theirs.draw, theirs.loss}),
             std::vector<int>({0, 0, 1000}));
@@ -118,9 +121,9 @@ bool readInteger(std::istringstream& in, int& value) {
 }
 
 bool isMoveText(const std::string& word) {
-  return (word.size() == 4 || (word.size() == 5 && std::string("qrnb").find(word[4]) != std::string::npos)) &&
-         word[0] >= 'a' && word[0] <= 'h' && word[1] >= '1' && word[1] <= '8' && word[2] >= 'a' &&
-         word[2] <= 'h' && word[3] >= '1' && word[3] <= '8';
+  const bool promotion = word.size() == 5 && std::string("qrnb").find(word[4]) != std::string::npos;
+  return (word.size() == 4 || promotion) && word[0] >= 'a' && word[0] <= 'h' && word[1] >= '1' &&
+         word[1] <= '8' && word[2] >= 'a' && word[2] <= 'h' && word[3] >= '1' && word[3] <= '8';
 }
 
 ParsedInfo parseInfo(const std::string& line) {
@@ -181,8 +184,7 @@ std::vector<std::pair<std::string, ParsedInfo>> infoLines(const Answer& answer) 
 struct Session {
   std::string position;
   std::string go;
-  // The root's material (for the figures of cp scores) and whether mates must be ours/theirs.
-  int material;
+  int material;  // the root's, for the figures of centipawn scores
 };
 
 TEST(WdlOutput, EveryScoredLineCarriesWdlAfterTheScoreWhenAskedFor) {
@@ -190,7 +192,8 @@ TEST(WdlOutput, EveryScoredLineCarriesWdlAfterTheScoreWhenAskedFor) {
   EXPECT_EQ(engine->command("setoption name UCI_ShowWDL value true"), Lines{});
   const Session sessions[] = {
       {"startpos", "go depth 7", 78},
-      {"fen r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3", "go nodes 20000", 78},
+      {"fen r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3", "go nodes 20000",
+       78},
       {"fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go depth 4", 11},   // we mate in one
       {"fen k7/8/1K6/8/8/8/8/7R b - - 0 1", "go depth 4", 5},            // we are mated in one
       {"fen 8/8/8/4k3/8/8/3QK3/8 w - - 0 1", "go depth 8", 9},           // won, mate beyond

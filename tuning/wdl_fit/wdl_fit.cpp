@@ -15,7 +15,9 @@ constexpr double SMALLEST_WIDTH = 1;
 
 double logistic(double x) { return 1 / (1 + std::exp(-x)); }
 // log(logistic(x)) without overflow at either end.
-double logLogistic(double x) { return x >= 0 ? -std::log1p(std::exp(-x)) : x - std::log1p(std::exp(x)); }
+double logLogistic(double x) {
+  return x >= 0 ? -std::log1p(std::exp(-x)) : x - std::log1p(std::exp(x));
+}
 
 void toParameters(const WdlModel& model, double* theta) {
   for (int k = 0; k < WDL_COEFFICIENTS; ++k) {
