@@ -13,6 +13,7 @@ bool quitRequested = false;
 SearchMode searchMode = SEARCH_IDLE;
 bool infoOutput = true;
 int multiPvLines = 1;
+bool showWdl = false;
 bool inputClosed = false;
 
 std::atomic<int> timerTicks{0};

@@ -35,6 +35,7 @@ const char* const uciOptionLines[] = {
     "option name EvalFile type string default <default>",
     TABLE_EVALUATION_DEFAULT ? "option name TableEvaluation type check default true"
                              : "option name TableEvaluation type check default false",
+    "option name UCI_ShowWDL type check default false",
 };
 
 // perft and divide make the move of ply p into search-line slot p + 1 and the move generator

@@ -110,6 +110,11 @@ void commandSetOption(const char* line) {
     multiPvLines = int(std::clamp<long long>(lines, 1, MAX_MULTI_PV));
     return;
   }
+  if (strcasecmp(name.c_str(), "UCI_ShowWDL") == 0) {
+    if (strcasecmp(value.c_str(), "true") == 0) showWdl = true;
+    if (strcasecmp(value.c_str(), "false") == 0) showWdl = false;
+    return;
+  }
   if (strcasecmp(name.c_str(), "UCI_Chess960") == 0) {
     bool on = strcasecmp(value.c_str(), "true") == 0;
     if (!on && strcasecmp(value.c_str(), "false") != 0) return;
@@ -182,6 +187,7 @@ void runGoSearch() {
   request.limits = goLimits;
   request.printInfo = infoOutput;
   request.multiPv = multiPvLines;
+  request.showWdl = showWdl;
   lastGoResult = runSearch(request);
   // An open-ended search ("infinite", "ponder") that ended on its own holds its answer for "stop"
   // (or "ponderhit"); one ended by "stop" or by input (the mode is then 0) answers now, before

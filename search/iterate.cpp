@@ -146,7 +146,7 @@ void iterativeDeepening(SearchThread& t) {
   bool finished = mateLimitReached(t, v);
   if (t.rootLegalMoves == 0 && !stopSearch.load(std::memory_order_relaxed)) {
     // Nothing to play: say why, then answer with the null move.
-    if (reportsInfo(t)) emitSearchLine(t.rootInCheck ? "info depth 0 score mate 0\n" : "info depth 0 score cp 0\n");
+    if (reportsInfo(t)) printNoMoveLine(t, t.rootInCheck != 0);
     finished = true;
   }
 

@@ -12,6 +12,7 @@
 #include "search/ordering.h"
 #include "search/time_control.h"
 #include "search/tt.h"
+#include "search/wdl_model.h"
 
 namespace {
 
@@ -122,6 +123,11 @@ void buildPrintedPv(const SearchThread& t, const Move* row, int depth, Move repl
   }
 }
 
+void printNoMoveLine(const SearchThread& t, bool mated) {
+  const char* wdl = !t.request->showWdl ? "" : mated ? " wdl 0 0 1000" : " wdl 0 1000 0";
+  emitSearchLine("info depth 0 score %s%s\n", mated ? "mate 0" : "cp 0", wdl);
+}
+
 void printScoreLine(const SearchThread& t, int depth, int v, bool lowerbound, int multiPv,
                     const PrintedPv& pv) {
   char counters[128];
@@ -135,10 +141,17 @@ void printScoreLine(const SearchThread& t, int depth, int v, bool lowerbound, in
     std::snprintf(score, sizeof score, "cp %i%s", v, lowerbound ? " lowerbound" : "");
   else
     std::snprintf(score, sizeof score, "mate %i", -((v + MATE_BASE) / 2));
+  // Win/draw/loss figures follow the score and its bound, where interfaces look for them. The
+  // material is the root's: every line of one search speaks of the same position.
+  char wdl[32] = "";
+  if (t.request->showWdl) {
+    const WdlPerMille figures = wdlForScore(v, wdlMaterial(t.boards[0].pieceCount));
+    std::snprintf(wdl, sizeof wdl, " wdl %d %d %d", figures.win, figures.draw, figures.loss);
+  }
   char line[INFO_LINE_BYTES];
   int length = std::snprintf(line, sizeof line,
-                             "info depth %d seldepth %d%s score %s %s pv ", depth, t.selDepth,
-                             multi, score, counters);
+                             "info depth %d seldepth %d%s score %s%s %s pv ", depth, t.selDepth,
+                             multi, score, wdl, counters);
   for (int i = 0; i < pv.length; ++i) {
     char text[6];
     moveToText(pv.moves[i], text);

@@ -22,6 +22,10 @@ struct PrintedPv {
 void buildPrintedPv(const SearchThread& t, const Move* row, int depth, Move reply,
                     PrintedPv& out);
 
+// The one line of a root without legal moves: "info depth 0 score mate 0" when mated, "info depth
+// 0 score cp 0" when stalemated, with the certain result as "wdl" when that is asked for.
+void printNoMoveLine(const SearchThread& t, bool mated);
+
 // One scored info line. `multiPv` 0 prints no "multipv" field.
 void printScoreLine(const SearchThread& t, int depth, int score, bool lowerbound, int multiPv,
                     const PrintedPv& pv);

@@ -23,6 +23,7 @@ struct SearchRequest {
   GoLimits limits;        // goFlags says which limits count; "ponder" searches as GO_INFINITE
   bool printInfo = true;  // "info" lines through the host
   int multiPv = 1;         // principal variations reported (the best N root moves)
+  bool showWdl = false;    // "wdl W D L" after the score of every scored info line
 };
 
 struct SearchResult {

@@ -52,6 +52,7 @@ TEST(ProtocolText, IdentificationOptionsAndCommandWords) {
         "option name EvalFile type string default <default>",
         std::string("option name TableEvaluation type check default ") +
             (TABLE_EVALUATION_DEFAULT ? "true" : "false"),
+        "option name UCI_ShowWDL type check default false",
         "uciok"}},
       // Command words match exactly; anything else is ignored without a word.
       {"uci ", {}},

@@ -1,0 +1,270 @@
+// "UCI_ShowWDL": the model's figures (per mille, monotone in the score, mirrored for the other
+// side, certain for mates) and the info lines as interfaces read them. python-chess, the library
+// lichess bots and many scripts use, cannot be installed here, so its reading of an info line is
+// done below token by token as it does it; every scored line must give it a "wdl".
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <sstream>
+
+#include "search/constants.h"
+#include "search/wdl_constants.h"
+#include "search/wdl_model.h"
+#include "tests/engine_process.h"
+
+namespace {
+
+void expectWellFormed(const WdlPerMille& w, const std::string& what) {
+  EXPECT_EQ(w.win + w.draw + w.loss, 1000) << what;
+  EXPECT_TRUE(w.win >= 0 && w.draw >= 0 && w.loss >= 0) << what;
+}
+
+TEST(WdlModel, MonotoneInTheScoreAndMirroredForTheOtherSide) {
+  for (int material : {0, 4, 10, 20, 31, 45, 60, 70, 78, 90}) {
+    WdlPerMille previous = wdlForScore(-MATE_THRESHOLD + 1, material);
+    // Every centipawn where the figures move, coarser steps beyond.
+    for (int score = -MATE_THRESHOLD + 1; score < MATE_THRESHOLD;
+         score += std::abs(score) > 1000 ? 97 : 1) {
+      const std::string what = std::to_string(material) + " " + std::to_string(score);
+      const WdlPerMille w = wdlForScore(score, material), mirrored = wdlForScore(-score, material);
+      expectWellFormed(w, what);
+      EXPECT_GE(w.win, previous.win) << what;
+      EXPECT_LE(w.loss, previous.loss) << what;
+      EXPECT_EQ(w.win, mirrored.loss) << what;
+      EXPECT_EQ(w.draw, mirrored.draw) << what;
+      const WdlChances c = wdlChances(FITTED_WDL_MODEL, score, material);
+      const WdlChances m = wdlChances(FITTED_WDL_MODEL, -score, material);
+      EXPECT_EQ(c.win, m.loss) << what;
+      previous = w;
+    }
+    // Far out the figures are certain, and even at equal scores both sides keep their chances.
+    EXPECT_EQ(wdlForScore(MATE_THRESHOLD - 1, material).win, 1000) << material;
+    const WdlPerMille even = wdlForScore(0, material);
+    EXPECT_EQ(even.win, even.loss) << material;
+  }
+}
+
+TEST(WdlModel, MatesAreCertainAndMaterialCountsAsTheModelSays) {
+  const WdlPerMille ours = wdlForScore(MATE_BASE - 1, 78);
+  const WdlPerMille theirs = wdlForScore(-MATE_BASE + 2, 78);
+  EXPECT_EQ(std::vector<int>({ours.win, ours.draw, ours.loss}), std::vector<int>({1000, 0, 0}));
+  EXPECT_EQ(std::vector<int>({theirs.win, theirs.draw, theirs.loss}),
+            std::vector<int>({0, 0, 1000}));
+  EXPECT_EQ(wdlForScore(MATE_THRESHOLD, 0).win, 1000);
+  EXPECT_EQ(wdlForScore(-MATE_THRESHOLD, 0).loss, 1000);
+
+  uint8_t counts[PIECE_CODES] = {};
+  counts[WHITE_PAWN] = counts[BLACK_PAWN] = 8;
+  counts[WHITE_KNIGHT] = counts[BLACK_KNIGHT] = counts[WHITE_BISHOP] = counts[BLACK_BISHOP] = 2;
+  counts[WHITE_ROOK] = counts[BLACK_ROOK] = 2;
+  counts[WHITE_QUEEN] = counts[BLACK_QUEEN] = 1;
+  counts[WHITE_KING] = counts[BLACK_KING] = 1;
+  EXPECT_EQ(wdlMaterial(counts), 78);
+  EXPECT_DOUBLE_EQ(wdlMaterialVariable(100), 1.0);  // promotions count as the start's material
+  EXPECT_DOUBLE_EQ(wdlMaterialVariable(0), wdlMaterialVariable(WDL_MATERIAL_MIN));
+}
+
+TEST(WdlModel, RoundingSumsTo1000AndTreatsBothSidesAlike) {
+  std::mt19937_64 random(5);
+  std::uniform_real_distribution<double> unit(0, 1);
+  std::vector<std::pair<double, double>> cases = {
+      {0.4995, 0.5005}, {0.4996, 0.5004}, {0.0004, 0.9996}, {0.3335, 0.6665}, {0, 1}, {0, 0},
+      {0.0005, 0.0005}, {0.9995, 0.0005}};
+  for (int i = 0; i < 20000; ++i) {
+    const double win = unit(random);
+    cases.push_back({win, (1 - win) * unit(random)});
+  }
+  for (const auto& [win, loss] : cases) {
+    const std::string what = std::to_string(win) + " " + std::to_string(loss);
+    WdlChances c;
+    c.win = win;
+    c.loss = loss;
+    c.draw = 1 - win - loss;
+    const WdlPerMille w = wdlPerMille(c);
+    expectWellFormed(w, what);
+    EXPECT_LE(std::fabs(w.win - 1000 * win), 1.0) << what;
+    EXPECT_LE(std::fabs(w.loss - 1000 * loss), 1.0) << what;
+    std::swap(c.win, c.loss);
+    const WdlPerMille swapped = wdlPerMille(c);
+    EXPECT_EQ(swapped.win, w.loss) << what;
+    EXPECT_EQ(swapped.loss, w.win) << what;
+  }
+}
+
+// ---- Through a pipe, read as python-chess reads it ----
+
+// One info line as python-chess's parser takes it apart: the words one after another, each
+// keyword taking its own arguments, "score" a kind and a number and perhaps a bound, "wdl"
+// three numbers, "pv" the moves to the end of the line.
+struct ParsedInfo {
+  std::string error;  // what a strict reader would complain of
+  bool scored = false;
+  std::string kind;   // "cp" or "mate"
+  int value = 0;
+  bool hasWdl = false;
+  bool wdlAfterScore = false;  // the next words after the score and its bound
+  int wdl[3] = {0, 0, 0};
+  bool hasPv = false;
+};
+
+bool readInteger(std::istringstream& in, int& value) {
+  std::string word;
+  if (!(in >> word)) return false;
+  size_t used = 0;
+  try {
+    value = std::stoi(word, &used);
+  } catch (...) {
+    return false;
+  }
+  return used == word.size();
+}
+
+bool isMoveText(const std::string& word) {
+  const bool promotion = word.size() == 5 && std::string("qrnb").find(word[4]) != std::string::npos;
+  return (word.size() == 4 || promotion) && word[0] >= 'a' && word[0] <= 'h' && word[1] >= '1' &&
+         word[1] <= '8' && word[2] >= 'a' && word[2] <= 'h' && word[3] >= '1' && word[3] <= '8';
+}
+
+ParsedInfo parseInfo(const std::string& line) {
+  ParsedInfo info;
+  std::istringstream in(line);
+  std::string word;
+  in >> word;  // "info"
+  bool justScored = false;
+  while (in >> word) {
+    const bool afterScore = justScored;
+    justScored = false;
+    int number = 0;
+    if (word == "depth" || word == "seldepth" || word == "time" || word == "nodes" ||
+        word == "multipv" || word == "currmovenumber" || word == "hashfull" || word == "nps" ||
+        word == "tbhits" || word == "cpuload") {
+      if (!readInteger(in, number)) info.error = "no number after " + word;
+    } else if (word == "score") {
+      info.scored = true;
+      if (!(in >> info.kind) || (info.kind != "cp" && info.kind != "mate") ||
+          !readInteger(in, info.value)) {
+        info.error = "bad score";
+        break;
+      }
+      // A bound, if any, comes next.
+      const std::streampos at = in.tellg();
+      std::string bound;
+      if (in >> bound && bound != "lowerbound" && bound != "upperbound") in.seekg(at);
+      justScored = true;
+    } else if (word == "wdl") {
+      info.hasWdl = true;
+      info.wdlAfterScore = afterScore;
+      for (int& figure : info.wdl)
+        if (!readInteger(in, figure)) info.error = "bad wdl";
+    } else if (word == "currmove") {
+      if (!(in >> word) || !isMoveText(word)) info.error = "bad currmove";
+    } else if (word == "pv") {
+      info.hasPv = true;
+      while (in >> word)
+        if (!isMoveText(word)) info.error = "bad move in pv: " + word;
+    } else if (word == "string") {
+      break;
+    } else {
+      info.error = "unexpected word " + word;
+    }
+    if (!info.error.empty()) break;
+  }
+  return info;
+}
+
+// Every line of a search's answer that python-chess would read as info, parsed.
+std::vector<std::pair<std::string, ParsedInfo>> infoLines(const Answer& answer) {
+  std::vector<std::pair<std::string, ParsedInfo>> lines;
+  for (const std::string& line : answer.lines)
+    if (startsWith(line, "info ")) lines.push_back({line, parseInfo(line)});
+  return lines;
+}
+
+struct Session {
+  std::string position;
+  std::string go;
+  int material;  // the root's, for the figures of centipawn scores
+};
+
+TEST(WdlOutput, EveryScoredLineCarriesWdlAfterTheScoreWhenAskedFor) {
+  auto engine = startEngine();
+  EXPECT_EQ(engine->command("setoption name UCI_ShowWDL value true"), Lines{});
+  const Session sessions[] = {
+      {"startpos", "go depth 7", 78},
+      {"fen r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3", "go nodes 20000",
+       78},
+      {"fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go depth 4", 11},   // we mate in one
+      {"fen k7/8/1K6/8/8/8/8/7R b - - 0 1", "go depth 4", 5},            // we are mated in one
+      {"fen 8/8/8/4k3/8/8/3QK3/8 w - - 0 1", "go depth 8", 9},           // won, mate beyond
+      {"startpos moves f2f3 e7e5 g2g4 d8h4", "go depth 3", 78},          // mated: no moves
+      {"fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go depth 3", 9},           // stalemate
+  };
+  for (int multiPv : {1, 3}) {
+    EXPECT_EQ(engine->command("setoption name MultiPV value " + std::to_string(multiPv)), Lines{});
+    for (const Session& s : sessions) {
+      engine->send("position " + s.position);
+      const Answer answer = goAndWait(*engine, s.go);
+      ASSERT_FALSE(answer.bestmove.empty()) << s.position;
+      int scored = 0;
+      for (const auto& [line, info] : infoLines(answer)) {
+        EXPECT_EQ(info.error, "") << line;
+        if (!info.scored) {
+          EXPECT_FALSE(info.hasWdl) << line;
+          continue;
+        }
+        ++scored;
+        ASSERT_TRUE(info.hasWdl) << line;
+        EXPECT_TRUE(info.wdlAfterScore) << line;
+        const int* w = info.wdl;
+        EXPECT_EQ(w[0] + w[1] + w[2], 1000) << line;
+        EXPECT_TRUE(w[0] >= 0 && w[1] >= 0 && w[2] >= 0) << line;
+        std::vector<int> figures(w, w + 3);
+        if (info.kind == "mate") {
+          EXPECT_EQ(figures, info.value > 0 ? std::vector<int>({1000, 0, 0})
+                                            : std::vector<int>({0, 0, 1000})) << line;
+        } else if (line == "info depth 0 score cp 0 wdl 0 1000 0") {
+          // Stalemate: a certain draw.
+        } else {
+          const WdlPerMille want = wdlForScore(info.value, s.material);
+          EXPECT_EQ(figures, std::vector<int>({want.win, want.draw, want.loss})) << line;
+        }
+      }
+      EXPECT_GT(scored, 0) << s.position;
+    }
+  }
+  // The mated and the stalemated root say so in one line each.
+  engine->send("position startpos moves f2f3 e7e5 g2g4 d8h4");
+  EXPECT_EQ(goAndWait(*engine, "go depth 3").lines,
+            Lines({"info depth 0 score mate 0 wdl 0 0 1000", "bestmove 0000"}));
+  engine->send("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
+  EXPECT_EQ(goAndWait(*engine, "go depth 3").lines,
+            Lines({"info depth 0 score cp 0 wdl 0 1000 0", "bestmove 0000"}));
+}
+
+TEST(WdlOutput, AbsentByDefaultAndWhenTurnedOff) {
+  auto engine = startEngine();
+  auto expectNoWdl = [&](const std::string& what) {
+    EXPECT_EQ(engine->command("setoption name MultiPV value 2"), Lines{});
+    for (const char* position : {"startpos", "fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
+                                 "startpos moves f2f3 e7e5 g2g4 d8h4"}) {
+      engine->send(std::string("position ") + position);
+      for (const auto& [line, info] : infoLines(goAndWait(*engine, "go depth 5"))) {
+        EXPECT_EQ(info.error, "") << line;
+        EXPECT_FALSE(info.hasWdl) << what << ": " << line;
+      }
+    }
+  };
+  expectNoWdl("default");
+  // Option names in any letter case; a value that is neither true nor false changes nothing.
+  EXPECT_EQ(engine->command("setoption name uci_showwdl value TRUE"), Lines{});
+  EXPECT_EQ(engine->command("setoption name UCI_ShowWDL value maybe"), Lines{});
+  engine->send("position startpos");
+  const auto on = infoLines(goAndWait(*engine, "go depth 3"));
+  ASSERT_FALSE(on.empty());
+  EXPECT_TRUE(on.back().second.hasWdl) << on.back().first;
+  EXPECT_EQ(engine->command("setoption name UCI_ShowWDL value false"), Lines{});
+  expectNoWdl("turned off");
+}
+
+}  // namespace
