@@ -5,15 +5,18 @@
 # the verdict (H1 accepted: NEW is stronger; H0 accepted: it is not).
 #
 #   bench/sprt.sh [--tc 8+0.08] [--elo0 0] [--elo1 10] [--rounds 5000] [--concurrency 2]
-#                 [--hash 16] [--openings FILE.epd] [--pgn FILE] NEW OLD
+#                 [--hash 16] [--openings FILE.epd] [--pgn FILE]
+#                 [--new-options "NAME=VALUE ..."] [--old-options "NAME=VALUE ..."] NEW OLD
 #
+# The options set UCI options of one side only, so that one program can be tested against
+# itself: --new-options TableEvaluation=false tests the network against the table.
 # fastchess is taken from $FASTCHESS, else from PATH. Exit code 0 when H1 was accepted, 1 when
 # H0 was, 3 when the test ended without a verdict (rounds used up).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-TC=8+0.08 ELO0=0 ELO1=10 ROUNDS=5000 CONCURRENCY=2 HASH=16 PGN=""
+TC=8+0.08 ELO0=0 ELO1=10 ROUNDS=5000 CONCURRENCY=2 HASH=16 PGN="" NEW_OPTIONS="" OLD_OPTIONS=""
 OPENINGS="$ROOT/tests/games/openings.epd"
-usage() { sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; }
 ENGINES=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -25,6 +28,8 @@ while [ $# -gt 0 ]; do
     --hash) HASH="$2"; shift 2 ;;
     --openings) OPENINGS="$2"; shift 2 ;;
     --pgn) PGN="$2"; shift 2 ;;
+    --new-options) NEW_OPTIONS="$2"; shift 2 ;;
+    --old-options) OLD_OPTIONS="$2"; shift 2 ;;
     -h|--help) usage; exit 0 ;;
     -*) echo "sprt.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
     *) ENGINES+=("$1"); shift ;;
@@ -43,11 +48,14 @@ NEW=$(realpath "$NEW") OLD=$(realpath "$OLD") OPENINGS=$(realpath "$OPENINGS")
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 LOG="$WORK/log"
-PGN_ARGS=()
+PGN_ARGS=() NEW_ARGS=() OLD_ARGS=()
+for option in $NEW_OPTIONS; do NEW_ARGS+=("option.$option"); done
+for option in $OLD_OPTIONS; do OLD_ARGS+=("option.$option"); done
 [ -z "$PGN" ] || PGN_ARGS=(-pgnout "file=$(realpath -m "$PGN")" timeleft=true)
-echo "SPRT new=$NEW old=$OLD: tc $TC, elo0 $ELO0 elo1 $ELO1, alpha = beta = 0.05," \
+echo "SPRT new=$NEW ${NEW_OPTIONS} old=$OLD ${OLD_OPTIONS}: tc $TC, elo0 $ELO0 elo1 $ELO1, alpha = beta = 0.05," \
   "concurrency $CONCURRENCY, started $(date -u '+%Y-%m-%d %H:%M UTC')"
-(cd "$WORK" && "$FASTCHESS" -engine "cmd=$NEW" name=new -engine "cmd=$OLD" name=old \
+(cd "$WORK" && "$FASTCHESS" -engine "cmd=$NEW" name=new "${NEW_ARGS[@]}" \
+  -engine "cmd=$OLD" name=old "${OLD_ARGS[@]}" \
   -each proto=uci "tc=$TC" timemargin=0 "option.Hash=$HASH" \
   -openings "file=$OPENINGS" format=epd order=random -repeat -rounds "$ROUNDS" \
   -concurrency "$CONCURRENCY" -sprt "elo0=$ELO0" "elo1=$ELO1" alpha=0.05 beta=0.05 \
