@@ -18,6 +18,7 @@
 #include "frontend/engine_state.h"
 #include "frontend/evaluation_options.h"
 #include "frontend/position_command.h"
+#include "frontend/tablebase_options.h"
 #include "frontend/timer.h"
 #include "search/search.h"
 
@@ -133,6 +134,7 @@ void commandUci() {
   emitLine("id name Corvanel %s\n", versionString);
   emitLine("id author Ferrolan\n");
   for (const char* option : uciOptionLines) emitLine("%s\n", option);
+  for (int i = 0; i < syzygyOptionLineCount; ++i) emitLine("%s\n", syzygyOptionLines[i]);
   emitLine("uciok\n");
 }
 

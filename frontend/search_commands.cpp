@@ -17,6 +17,7 @@
 #include "frontend/engine_state.h"
 #include "frontend/evaluation_options.h"
 #include "frontend/go.h"
+#include "frontend/tablebase_options.h"
 #include "search/exchange.h"
 #include "search/search.h"
 #include "search/time_control.h"
@@ -131,6 +132,7 @@ void commandSetOption(const char* line) {
     setTableEvaluationOption(value);
     return;
   }
+  if (setSyzygyOption(name, value)) return;
   // "Ponder" and the rest need nothing.
   if (strcasecmp(name.c_str(), "Hash") != 0) return;
   uint64_t megabytes = leadingNumber(value.c_str(), uint64_t(1) << 40);

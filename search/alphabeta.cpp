@@ -16,6 +16,8 @@
 #include "search/node.h"
 #include "search/ordering.h"
 #include "search/picker.h"
+#include "search/syzygy.h"
+#include "search/tablebase.h"
 #include "search/tt.h"
 
 namespace {
@@ -119,6 +121,28 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
       tableValueFits(entry.bound, tableValue, alpha, beta)) {
     ttMarkUsed(entrySlot);
     return tableValue;
+  }
+
+  // Step 4a. The endgame tables, just after a capture or a pawn move. A proven result ends the
+  // node when its bound settles it; otherwise it bounds whatever the moves find.
+  int provenFloor = -MATE_BASE, provenCeiling = MATE_BASE;
+  if (tablebaseRoot.probePieces > 0 && state.halfmoveClock == 0 && isNoMove(excluded) &&
+      depth >= syzygyOptions.probeDepth && piecesOnBoard(board) <= tablebaseRoot.probePieces) {
+    int wdl;
+    if (probeSyzygyWdl(board, state, wdl)) {
+      t.tbHits.store(t.tbHits.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+      const int v = tablebaseScore(wdl, ply);
+      const uint8_t bound = v >= TABLEBASE_WIN_THRESHOLD    ? BOUND_LOWER
+                            : v <= -TABLEBASE_WIN_THRESHOLD ? BOUND_UPPER
+                                                            : BOUND_EXACT;
+      if (tableValueFits(bound, v, alpha, beta)) {
+        ttStore(v, ply, std::min(depth + TABLEBASE_DEPTH_BONUS, MAX_PLY - 1), key, bound, NO_MOVE,
+                NO_EVAL);
+        return v;
+      }
+      if (bound == BOUND_LOWER) provenFloor = v;
+      if (bound == BOUND_UPPER) provenCeiling = v;
+    }
   }
 
   // Step 5. The static evaluation, and whether it is improving.
@@ -330,14 +354,22 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
   if (bestValue >= beta && !isNoMove(bestMove))
     updateCutoffStats(t, ply, side, bestMove, bestPiece, quietsTried, quietCount, capturesTried,
                       captureCount, depth);
-  const uint8_t bound = bestValue >= beta                       ? BOUND_LOWER
-                        : pvNode && !isNoMove(bestMove) ? BOUND_EXACT
-                                                        : BOUND_UPPER;
+  uint8_t bound = bestValue >= beta                       ? BOUND_LOWER
+                  : pvNode && !isNoMove(bestMove) ? BOUND_EXACT
+                                                  : BOUND_UPPER;
+  // The tables' verdict stands where the moves found less (or more) than it proves.
+  if (bestValue < provenFloor) {
+    bestValue = provenFloor;
+    bound = BOUND_LOWER;
+  } else if (bestValue > provenCeiling) {
+    bestValue = provenCeiling;
+    bound = BOUND_UPPER;
+  }
   ttStore(bestValue, ply, depth, key, bound, bestMove, rawEval);
 
   // Step 14. A quiet result that the bound pins on the far side of the evaluation corrects it.
   if (!inCheck && isNoMove(excluded) && (isNoMove(bestMove) || !isTactical(bestMove)) &&
-      std::abs(bestValue) < MATE_THRESHOLD &&
+      std::abs(bestValue) < TABLEBASE_WIN_THRESHOLD &&
       !(bound == BOUND_LOWER && bestValue <= ss->staticEval) &&
       !(bound == BOUND_UPPER && bestValue >= ss->staticEval))
     updateCorrection(t.history, board, side, depth, bestValue, ss->staticEval);

@@ -10,6 +10,12 @@ constexpr int ROOT_BOUND = 9999;          // the root's widest window; also mate
 constexpr int MATE_THRESHOLD = 9871;      // |score| at or above this is a mate score
 constexpr int TT_MATE_THRESHOLD = 9700;   // scores the table corrects for mate distance
 constexpr int WINNING_EVAL_LIMIT = 5000;  // evaluations beyond this are won endings
+// Endgame tables: a win they prove at ply p scores TABLEBASE_WIN - p, below every mate and above
+// every evaluation; the table corrects these for distance like mates.
+constexpr int TABLEBASE_WIN = 9860;
+constexpr int TABLEBASE_WIN_THRESHOLD = TABLEBASE_WIN - 128;  // |score| at or above: a proven result
+constexpr int TABLEBASE_CURSED = 2;  // a win the fifty-move rule spoils: barely better than a draw
+constexpr int TABLEBASE_DEPTH_BONUS = 6;  // a probe's table entry claims this much more depth
 
 // ---- Node kinds ----
 enum NodeType : int { NODE_NONPV, NODE_PV };

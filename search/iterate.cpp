@@ -14,6 +14,7 @@
 #include "search/ordering.h"
 #include "search/picker.h"
 #include "search/report.h"
+#include "search/tablebase.h"
 #include "search/time_control.h"
 #include "search/tt.h"
 
@@ -174,12 +175,12 @@ void iterativeDeepening(SearchThread& t) {
       int delta = ASPIRATION_DELTA;
       v = searchRoot(t, alpha, beta, t.iterationDepth);
       while (!stopSearch.load(std::memory_order_relaxed) && v != ROOT_BOUND && v != -ROOT_BOUND) {
-        // A mate score outside the window opens that side fully: widening step by step towards
-        // it would only repeat the same search a dozen times.
+        // A mate (or a table's win) outside the window opens that side fully: widening step by
+        // step towards it would only repeat the same search a dozen times.
         if (v <= alpha) {
-          alpha = v <= -MATE_THRESHOLD ? -ROOT_BOUND : std::max(alpha - delta, -ROOT_BOUND);
+          alpha = v <= -TABLEBASE_WIN_THRESHOLD ? -ROOT_BOUND : std::max(alpha - delta, -ROOT_BOUND);
         } else if (v >= beta) {
-          beta = v >= MATE_THRESHOLD ? ROOT_BOUND : std::min(beta + delta, int(ROOT_BOUND));
+          beta = v >= TABLEBASE_WIN_THRESHOLD ? ROOT_BOUND : std::min(beta + delta, int(ROOT_BOUND));
         } else {
           if (t.iterationDepth >= ASPIRATION_MIN_DEPTH && std::abs(v) < MATE_THRESHOLD) {
             alpha = v - delta;
@@ -238,6 +239,7 @@ int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
     }
     if (!t.rootInCheck) generateMoves(board, state, rootMoves, 0, moveScoring(t));
     restrictRootMoves(t);
+    if (tablebaseRoot.ranked) keepTablebaseBestMoves(rootMoves);
     t.rootLegalMoves = 0;
   } else if (depth > 1) {
     // Step 3. The previous best first, then by the subtree sizes of the last iteration.

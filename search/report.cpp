@@ -9,6 +9,8 @@
 #include "search/constants.h"
 #include "search/host.h"
 #include "search/movecheck.h"
+#include "search/syzygy.h"
+#include "search/tablebase.h"
 #include "search/ordering.h"
 #include "search/time_control.h"
 #include "search/tt.h"
@@ -23,12 +25,16 @@ char pendingCurrmove[96];  // main search thread only
 int64_t lastHashfullMs = 0;
 constexpr int64_t HASHFULL_INTERVAL_MS = 1000;
 
-// "nodes N nps P hashfull H time T", the counters every report line carries.
+// "nodes N nps P hashfull H time T", the counters every report line carries, with "tbhits N"
+// before the time while endgame tables are loaded.
 void formatCounters(char* text, size_t size) {
   const int64_t time = elapsedMs() + 1;
   const int64_t nodes = totalNodes();
-  std::snprintf(text, size, "nodes %lli nps %lli hashfull %d time %lli", (long long)nodes,
-                (long long)(nodes * 1000 / time), ttHashfull(), (long long)time);
+  char tbHits[40] = "";
+  if (syzygyLargest() > 0)
+    std::snprintf(tbHits, sizeof tbHits, " tbhits %lli", (long long)totalTbHits());
+  std::snprintf(text, size, "nodes %lli nps %lli hashfull %d%s time %lli", (long long)nodes,
+                (long long)(nodes * 1000 / time), ttHashfull(), tbHits, (long long)time);
   lastHashfullMs = nowMs();
 }
 
@@ -65,7 +71,7 @@ void flushPendingCurrmove() {
   const SearchThread& main = mainThread();
   if (!main.request || !main.request->printInfo) return;
   if (nowMs() - lastHashfullMs < HASHFULL_INTERVAL_MS) return;
-  char counters[128];
+  char counters[160];
   formatCounters(counters, sizeof counters);
   emitSearchLine("info %s\n", counters);
 }
@@ -130,8 +136,12 @@ void printNoMoveLine(const SearchThread& t, bool mated) {
 
 void printScoreLine(const SearchThread& t, int depth, int v, bool lowerbound, int multiPv,
                     const PrintedPv& pv) {
-  char counters[128];
+  char counters[160];
   formatCounters(counters, sizeof counters);
+  // Where the tables rank the root, their verdict is the score (a mate the search proved says more).
+  const int shown = reportedRootScore(v);
+  if (shown != v) lowerbound = false;
+  v = shown;
   char multi[24] = "";
   if (multiPv > 0) std::snprintf(multi, sizeof multi, " multipv %d", multiPv);
   char score[32];

@@ -9,6 +9,7 @@
 #include "search/iterate.h"
 #include "search/node.h"
 #include "search/report.h"
+#include "search/tablebase.h"
 #include "search/thread.h"
 #include "search/time_control.h"
 #include "search/tt.h"
@@ -32,6 +33,7 @@ void prepareThread(SearchThread& t) {
   // a move later. A new game or a cleared table empties them.
   clearKillers(t);
   t.nodes.store(0, std::memory_order_relaxed);
+  t.tbHits.store(0, std::memory_order_relaxed);
   t.nodeBookmark = 0;
   t.selDepth = 0;
   t.iterationDepth = 0;
@@ -53,6 +55,9 @@ SearchResult runSearch(const SearchRequest& request) {
   const int threads = searchThreadCount();
   for (int i = 0; i < threads; ++i) prepareThread(searchThread(i));
   SearchThread& main = mainThread();
+  // The endgame tables rank the root moves before any thread searches them.
+  main.tbHits.store(prepareTablebaseRoot(activeRequest, main.boards[0], main.states[0]),
+                    std::memory_order_relaxed);
 
   // One thread stops at its own exact count; several share the limit and check it now and then.
   const bool nodeLimited = (mainLimits.goFlags & GO_NODES) != 0;
@@ -80,7 +85,7 @@ SearchResult runSearch(const SearchRequest& request) {
   SearchResult result;
   result.best = main.rootBestMove;
   result.ponder = main.rootPonderMove;
-  result.score = main.lastScore;
+  result.score = reportedRootScore(main.lastScore);
   result.depth = main.completedDepth;
   result.nodes = totalNodes();
   result.interrupted = stoppedFromOutside;

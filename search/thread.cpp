@@ -91,6 +91,12 @@ int64_t totalNodes() {
   return total;
 }
 
+int64_t totalTbHits() {
+  int64_t total = 0;
+  for (int i = 0; i < threadCount; ++i) total += records[i]->tbHits.load(std::memory_order_relaxed);
+  return total;
+}
+
 void startHelpers(void (*work)(SearchThread&)) {
   if (threadCount == 1) return;
   {

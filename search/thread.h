@@ -64,6 +64,7 @@ struct SearchThread {
   int iterationDepth = 0;           // depth of the running iteration
   int completedDepth = 0;           // the deepest iteration that ended without a stop
   std::atomic<int64_t> nodes{0};    // written by this thread only
+  std::atomic<int64_t> tbHits{0};   // endgame-table probes that answered; this thread only
   int64_t nodeLimit = INT64_MAX;    // this thread stops once its own count passes it
 
   // The root.
@@ -87,6 +88,7 @@ inline SearchThread& mainThread() { return searchThread(0); }
 
 // Nodes of all threads in the running (or the last) search.
 int64_t totalNodes();
+int64_t totalTbHits();
 
 // Starts the helper threads on the running request (each calls `work` with its own record) and
 // later waits until all of them have returned. Main thread only.

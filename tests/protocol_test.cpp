@@ -53,6 +53,12 @@ TEST(ProtocolText, IdentificationOptionsAndCommandWords) {
         std::string("option name TableEvaluation type check default ") +
             (TABLE_EVALUATION_DEFAULT ? "true" : "false"),
         "option name UCI_ShowWDL type check default false",
+#ifdef CORVANEL_SYZYGY
+        "option name SyzygyPath type string default <empty>",
+        "option name SyzygyProbeDepth type spin default 1 min 1 max 100",
+        "option name Syzygy50MoveRule type check default true",
+        "option name SyzygyProbeLimit type spin default 7 min 0 max 7",
+#endif
         "uciok"}},
       // Command words match exactly; anything else is ignored without a word.
       {"uci ", {}},
