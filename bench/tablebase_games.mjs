@@ -18,6 +18,8 @@ import { createRequire } from 'node:module';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
+import { randomGenerator as random } from '../tuning/dataset/common.mjs';
+
 const here = dirname(fileURLToPath(import.meta.url));
 let Chess;
 try {
@@ -32,17 +34,6 @@ function option(args, name, fallback) {
   return at >= 0 && at + 1 < args.length ? args[at + 1] : fallback;
 }
 
-// A small seeded generator, so that a seed gives the same positions again.
-function random(seed) {
-  let state = seed >>> 0;
-  return () => {
-    state = (state + 0x6d2b79f5) >>> 0;
-    let t = state;
-    t = Math.imul(t ^ (t >>> 15), t | 1);
-    t ^= t + Math.imul(t ^ (t >>> 7), t | 61);
-    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
-  };
-}
 
 // White's pieces, then black's (upper case white); kings first.
 const KINDS = {
