@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 
+#include "eval/network.h"
 #include "eval/network_file.h"
 #include "tests/engine_process.h"
 #include "tests/network_support.h"
@@ -87,8 +88,10 @@ TEST_F(EvalFileTest, DamagedFilesAreRefusedAndTheNetInUseKeepsPlaying) {
 
   // An empty value, and "<default>", bring back the embedded net.
   EXPECT_EQ(engine->command("position startpos"), Lines{});
+  // The embedded net's width, as its header gives it (bytes 12-15).
+  const unsigned hidden = embeddedNetworkBytes[12] | embeddedNetworkBytes[13] << 8;
   EXPECT_EQ(oneLine(engine->command("setoption name EvalFile value")),
-            "info string network <default> in use (256 hidden)");
+            "info string network <default> in use (" + std::to_string(hidden) + " hidden)");
   EXPECT_EQ(oneLine(engine->command("evalnet")), embedded);
   engine->command("setoption name EvalFile value " + dir + "/good.nnue");
   engine->command("setoption name EvalFile value <default>");
