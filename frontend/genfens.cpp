@@ -2,6 +2,7 @@
 // one "info string genfens <FEN>" line each. Position i is drawn from (S, i) alone, so a worker
 // asked again gives the same positions.
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -21,6 +22,9 @@ constexpr int GENFENS_PLIES_FROM_BOOK = 4;
 constexpr int GENFENS_PLIES_FROM_START = 8;
 
 bool readOpenings(const std::string& path, std::vector<std::string>& openings) {
+  // Only a regular file: a pipe or a device could wait for ever or never end.
+  std::error_code failure;
+  if (!std::filesystem::is_regular_file(path, failure)) return false;
   std::ifstream in(path);
   if (!in) return false;
   std::string line;

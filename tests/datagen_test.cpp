@@ -3,6 +3,8 @@
 // same seeded command writes the same bytes, a stopped run resumes to the same file, a torn tail
 // is cut, and every written position obeys the filters.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -234,11 +236,18 @@ TEST_F(Datagen, GenfensDrawsRepeatablePlayablePositions) {
     }
     EXPECT_EQ(fens, 6) << source;
   }
-  Lines refused;
-  ASSERT_EQ(runProgram({"genfens 2 seed 1 book missing.epd", "quit"}, &refused), 0);
-  EXPECT_NE(std::find(refused.begin(), refused.end(),
-                      "info string genfens: cannot read the book missing.epd"),
-            refused.end());
+  // A missing book, a directory and a pipe nobody writes to: refused at once, never waited on.
+  const std::string pipePath = (std::filesystem::temp_directory_path() /
+                                ("corvanel-genfens-" + std::to_string(getpid()))).string();
+  ASSERT_EQ(mkfifo(pipePath.c_str(), 0600), 0);
+  for (const std::string& badBook : {std::string("missing.epd"), std::string("."), pipePath}) {
+    Lines refused;
+    ASSERT_EQ(runProgram({"genfens 2 seed 1 book " + badBook, "quit"}, &refused), 0);
+    EXPECT_NE(std::find(refused.begin(), refused.end(),
+                        "info string genfens: cannot read the book " + badBook),
+              refused.end());
+  }
+  std::filesystem::remove(pipePath);
 }
 
 }  // namespace

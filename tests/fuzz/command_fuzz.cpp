@@ -1,9 +1,10 @@
 // libFuzzer target: arbitrary text typed at the engine line by line, as a hostile interface
 // would. Every line goes through the real interpreter and every "go" through the real search,
 // with limits that keep one input short: at most 1000 nodes a search and three searches an input,
-// counts ("perft", "divide", "go perft") at most 2 plies deep, small hash tables that keep their
-// size, at most four threads, the tools on tiny files in a scratch directory with their own limits
-// turned down, no bench or "rands", and a "quit" that does not end the process.
+// counts ("perft", "divide", "go perft") at most 2 plies deep, "genfens" at most 2 positions,
+// small hash tables that keep their size, at most four threads, the tools on tiny files in a
+// scratch directory with their own limits turned down, no bench or "rands", and a "quit" that
+// does not end the process.
 #include <unistd.h>
 
 #include <cctype>
@@ -50,6 +51,11 @@ bool runnable(const std::string& line) {
     const size_t word = line[0] == 'p' ? 5 : line[0] == 'd' ? 6 : 8;
     const long long depth = std::strtoll(line.c_str() + word, nullptr, 10);
     return depth <= 2 || depth > 127;  // beyond 127 it is refused at once
+  }
+  // Each start position costs a small search; a count beyond two only repeats the same code.
+  if (startsWith(line, "genfens")) {
+    const long long count = std::strtoll(line.c_str() + 7, nullptr, 10);
+    return count <= 2 || count > 100000000;  // beyond that it is refused at once
   }
   // Table sizes the engine would take: a new allocation of every hash table, far too slow under
   // the sanitizers for each input. Sizes it refuses and their messages are kept.
