@@ -34,23 +34,7 @@ for opponent in $OPPONENTS; do
   echo "$report"
   # "Corvanel vs Glaurung: 200 games (of 200): +60 =50 -90", then the fault lines.
   line=$(sed -n 1p <<<"$report")
-  summary+=("$(awk -v line="$line" -v faults="$(sed -n 2p <<<"$report")" 'BEGIN {
-    split(line, parts, ": "); name = parts[1]
-    match(line, /\+[0-9]+ =[0-9]+ -[0-9]+/); split(substr(line, RSTART, RLENGTH), r, " ")
-    w = substr(r[1], 2) + 0; d = substr(r[2], 2) + 0; l = substr(r[3], 2) + 0; n = w + d + l
-    if (n == 0) { printf "%s: no games\n", name; exit }
-    s = (w + d / 2) / n
-    var = (w * (1 - s) ^ 2 + d * (0.5 - s) ^ 2 + l * (0 - s) ^ 2) / n
-    se = sqrt(var / n)
-    elo = function_elo(s)
-    lo = s - 1.96 * se; hi = s + 1.96 * se
-    printf "%-32s %3d games  score %5.1f%%  Elo %+6.0f  [%+.0f, %+.0f]   %s\n", name, n, 100 * s,
-           elo, function_elo(lo), function_elo(hi), faults
-  }
-  function function_elo(p) {
-    if (p <= 0) return -999; if (p >= 1) return 999
-    return -400 * log(1 / p - 1) / log(10)
-  }')")
+  summary+=("$(awk -v line="$line" -v faults="$(sed -n 2p <<<"$report")" -f "$ROOT/bench/score_line.awk")")
 done
 echo
 echo "Gauntlet of $ENGINE at $TC:"

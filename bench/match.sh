@@ -4,15 +4,18 @@
 # losses and, for each side, time forfeits, illegal moves, crashes and stalls.
 #
 #   bench/match.sh [--games 100] [--tc 10+0.1] [--opponent glaurung] [--concurrency 1]
-#                  [--openings FILE.epd] [--pgn FILE] [BINARY]   (default build/corvanel-x64-popcnt)
+#                  [--openings FILE.epd] [--pgn FILE] [--options "NAME=VALUE ..."]
+#                  [--opponent-options "NAME=VALUE ..."] [BINARY]  (default build/corvanel-x64-popcnt)
 #
 # fastchess is taken from $FASTCHESS, else from PATH. Opponents: glaurung, stockfish, toga2,
-# ethereal (Debian packages; binaries in /usr/games). Exit code 1 when Corvanel had any fault.
+# ethereal, gnuchess (Debian packages; binaries in /usr/games). --options and --opponent-options
+# add UCI options (names without spaces) to either side. Exit code 1 when Corvanel had any fault.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 GAMES=100 TC=10+0.1 OPPONENT=glaurung CONCURRENCY=1 PGN=""
 OPENINGS="$ROOT/tests/games/openings.epd" ENGINE="$ROOT/build/corvanel-x64-popcnt"
-usage() { sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; }
+EXTRA=() OPPONENT_EXTRA=()
+usage() { sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
     --games) GAMES="$2"; shift 2 ;;
@@ -21,6 +24,8 @@ while [ $# -gt 0 ]; do
     --concurrency) CONCURRENCY="$2"; shift 2 ;;
     --openings) OPENINGS="$2"; shift 2 ;;
     --pgn) PGN="$2"; shift 2 ;;
+    --options) for o in $2; do EXTRA+=("option.$o"); done; shift 2 ;;
+    --opponent-options) for o in $2; do OPPONENT_EXTRA+=("option.$o"); done; shift 2 ;;
     -h|--help) usage; exit 0 ;;
     -*) echo "match.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
     *) ENGINE="$1"; shift ;;
@@ -34,6 +39,7 @@ case "$OPPONENT" in
   stockfish) BIN=/usr/games/stockfish NAME=Stockfish OPTS=(option.Threads=1 option.Hash=16) ;;
   toga2) BIN=/usr/games/toga2 NAME=Toga OPTS=("option.Number of Threads=1" option.Hash=16 option.OwnBook=false) ;;
   ethereal) BIN=/usr/games/ethereal-chess NAME=Ethereal OPTS=(option.Threads=1 option.Hash=16) ;;
+  gnuchess) BIN=/usr/games/gnuchess NAME=GNUChess OPTS=(args=--uci option.Hash=16 option.OwnBook=false) ;;
   *) echo "match.sh: unknown opponent $OPPONENT" >&2; exit 2 ;;
 esac
 FASTCHESS=${FASTCHESS:-$(command -v fastchess || true)}
@@ -51,8 +57,8 @@ PGN_ARGS=()
 [ -z "$PGN" ] || PGN_ARGS=(-pgnout "file=$(realpath -m "$PGN")" timeleft=true)
 echo "Corvanel $ENGINE ($(git -C "$ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)) vs $NAME:" \
   "$GAMES games at $TC, concurrency $CONCURRENCY, started $(date -u '+%Y-%m-%d %H:%M UTC')"
-(cd "$WORK" && "$FASTCHESS" -engine "cmd=$ENGINE" name=Corvanel option.Hash=16 \
-  -engine "cmd=$BIN" "name=$NAME" "${OPTS[@]}" -each proto=uci "tc=$TC" timemargin=0 \
+(cd "$WORK" && "$FASTCHESS" -engine "cmd=$ENGINE" name=Corvanel option.Hash=16 "${EXTRA[@]}" \
+  -engine "cmd=$BIN" "name=$NAME" "${OPTS[@]}" "${OPPONENT_EXTRA[@]}" -each proto=uci "tc=$TC" timemargin=0 \
   -rounds $(((GAMES + 1) / 2)) -games 2 -openings "file=$OPENINGS" format=epd \
   order=sequential -concurrency "$CONCURRENCY" -recover -ratinginterval 0 "${PGN_ARGS[@]}" </dev/null 2>&1) |
   sed -u 's/\x1b\[[0-9;]*m//g' | tee "$LOG" | grep --line-buffered '^Finished game' || true

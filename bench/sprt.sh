@@ -54,13 +54,15 @@ for option in $OLD_OPTIONS; do OLD_ARGS+=("option.$option"); done
 [ -z "$PGN" ] || PGN_ARGS=(-pgnout "file=$(realpath -m "$PGN")" timeleft=true)
 echo "SPRT new=$NEW ${NEW_OPTIONS} old=$OLD ${OLD_OPTIONS}: tc $TC, elo0 $ELO0 elo1 $ELO1, alpha = beta = 0.05," \
   "concurrency $CONCURRENCY, started $(date -u '+%Y-%m-%d %H:%M UTC')"
+# fastchess judges the SPRT when it prints a rating block: a long interval would let the test run
+# past its verdict.
 (cd "$WORK" && "$FASTCHESS" -engine "cmd=$NEW" name=new "${NEW_ARGS[@]}" \
   -engine "cmd=$OLD" name=old "${OLD_ARGS[@]}" \
   -each proto=uci "tc=$TC" timemargin=0 "option.Hash=$HASH" \
   -openings "file=$OPENINGS" format=epd order=random -repeat -rounds "$ROUNDS" \
   -concurrency "$CONCURRENCY" -sprt "elo0=$ELO0" "elo1=$ELO1" alpha=0.05 beta=0.05 \
   -resign movecount=3 score=600 -draw movenumber=34 movecount=8 score=20 \
-  -ratinginterval 100 "${PGN_ARGS[@]}" </dev/null 2>&1) |
+  -ratinginterval 10 "${PGN_ARGS[@]}" </dev/null 2>&1) |
   sed -u 's/\x1b\[[0-9;]*m//g' | tee "$LOG" | grep --line-buffered -E '^(Games|Elo|LLR):' || true
 
 # The last result block, then the verdict from its "LLR: x (p%) (lower, upper)" line.
