@@ -54,8 +54,8 @@ for option in $OLD_OPTIONS; do OLD_ARGS+=("option.$option"); done
 [ -z "$PGN" ] || PGN_ARGS=(-pgnout "file=$(realpath -m "$PGN")" timeleft=true)
 echo "SPRT new=$NEW ${NEW_OPTIONS} old=$OLD ${OLD_OPTIONS}: tc $TC, elo0 $ELO0 elo1 $ELO1, alpha = beta = 0.05," \
   "concurrency $CONCURRENCY, started $(date -u '+%Y-%m-%d %H:%M UTC')"
-# fastchess judges the SPRT when it prints a rating block: a long interval would let the test run
-# past its verdict.
+# A rating block every 10 games: the verdict is read from the last one (an interval of 100 left a
+# 102-game test without any).
 (cd "$WORK" && "$FASTCHESS" -engine "cmd=$NEW" name=new "${NEW_ARGS[@]}" \
   -engine "cmd=$OLD" name=old "${OLD_ARGS[@]}" \
   -each proto=uci "tc=$TC" timemargin=0 "option.Hash=$HASH" \
