@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "search/strength.h"
+
 #ifndef CORVANEL_VERSION
 #define CORVANEL_VERSION "0.64n"
 #endif
@@ -14,6 +16,8 @@ SearchMode searchMode = SEARCH_IDLE;
 bool infoOutput = true;
 int multiPvLines = 1;
 bool showWdl = false;
+bool limitStrength = false;
+int strengthElo = STRENGTH_DEFAULT_ELO;
 bool inputClosed = false;
 
 std::atomic<int> timerTicks{0};

@@ -20,6 +20,8 @@ extern SearchMode searchMode;
 extern bool infoOutput;            // the search prints its info lines while true
 extern int multiPvLines;           // "MultiPV": principal variations per search
 extern bool showWdl;               // "UCI_ShowWDL": info lines carry win/draw/loss figures
+extern bool limitStrength;         // "UCI_LimitStrength": play at the level of strengthElo
+extern int strengthElo;            // "UCI_Elo"
 extern bool inputClosed;           // standard input has reached its end
 
 // Shared with the timer thread (the search's own flags are in search/search.h).

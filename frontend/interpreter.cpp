@@ -37,6 +37,8 @@ const char* const uciOptionLines[] = {
     TABLE_EVALUATION_DEFAULT ? "option name TableEvaluation type check default true"
                              : "option name TableEvaluation type check default false",
     "option name UCI_ShowWDL type check default false",
+    "option name UCI_LimitStrength type check default false",
+    "option name UCI_Elo type spin default 1700 min 1350 max 1900",
 };
 
 // perft and divide make the move of ply p into search-line slot p + 1 and the move generator

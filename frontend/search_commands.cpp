@@ -20,6 +20,7 @@
 #include "frontend/tablebase_options.h"
 #include "search/exchange.h"
 #include "search/search.h"
+#include "search/strength.h"
 #include "search/time_control.h"
 #include "search/tt.h"
 
@@ -116,6 +117,17 @@ void commandSetOption(const char* line) {
     if (strcasecmp(value.c_str(), "false") == 0) showWdl = false;
     return;
   }
+  if (strcasecmp(name.c_str(), "UCI_LimitStrength") == 0) {
+    if (strcasecmp(value.c_str(), "true") == 0) limitStrength = true;
+    if (strcasecmp(value.c_str(), "false") == 0) limitStrength = false;
+    return;
+  }
+  if (strcasecmp(name.c_str(), "UCI_Elo") == 0) {
+    long long elo = 0;
+    if (std::sscanf(value.c_str(), "%lld", &elo) != 1) return;
+    strengthElo = int(std::clamp<long long>(elo, STRENGTH_MIN_ELO, STRENGTH_MAX_ELO));
+    return;
+  }
   if (strcasecmp(name.c_str(), "UCI_Chess960") == 0) {
     bool on = strcasecmp(value.c_str(), "true") == 0;
     if (!on && strcasecmp(value.c_str(), "false") != 0) return;
@@ -190,6 +202,7 @@ void runGoSearch() {
   request.printInfo = infoOutput;
   request.multiPv = multiPvLines;
   request.showWdl = showWdl;
+  request.strengthElo = limitStrength ? strengthElo : 0;
   lastGoResult = runSearch(request);
   // An open-ended search ("infinite", "ponder") that ended on its own holds its answer for "stop"
   // (or "ponderhit"); one ended by "stop" or by input (the mode is then 0) answers now, before

@@ -115,9 +115,12 @@ int searchMultiPv(SearchThread& t, int depth, int lines) {
   for (int k = 0; k < settled; ++k) {
     PrintedPv pv;
     buildPrintedPv(t, multiPvLines[k].row, depth, NO_MOVE, pv);
-    if (k == 0) t.rootPonderMove = pv.length > 1 ? pv.moves[1] : NO_MOVE;
+    const Move reply = pv.length > 1 ? pv.moves[1] : NO_MOVE;
+    if (k == 0) t.rootPonderMove = reply;
+    t.completedLines[k] = {multiPvLines[k].move, reply, multiPvLines[k].score};
     if (reportsInfo(t)) printScoreLine(t, depth, multiPvLines[k].score, false, k + 1, pv);
   }
+  t.completedLineCount = settled;
   return multiPvLines[0].score;
 }
 
@@ -133,6 +136,7 @@ void iterativeDeepening(SearchThread& t) {
   t.rootBestMove = NO_MOVE;
   t.rootPonderMove = NO_MOVE;
   t.multiPvDone = 0;
+  t.completedLineCount = 0;
 
   // Step 2. Depth 1 with the full window.
   int v = searchRoot(t, -ROOT_BOUND, ROOT_BOUND, 1);

@@ -3,12 +3,17 @@
 // gathering the result.
 #include "search/search.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "search/constants.h"
 #include "search/evaluation.h"
 #include "search/host.h"
 #include "search/iterate.h"
 #include "search/node.h"
 #include "search/report.h"
+#include "search/strength.h"
 #include "search/tablebase.h"
 #include "search/thread.h"
 #include "search/time_control.h"
@@ -40,7 +45,38 @@ void prepareThread(SearchThread& t) {
   t.completedDepth = 0;
 }
 
-void helperSearch(SearchThread& t) { iterativeDeepening(t); }
+// A weaker level searches alone: helpers would hand its small search their deeper results.
+void helperSearch(SearchThread& t) {
+  if (activeRequest.strengthElo == 0) iterativeDeepening(t);
+}
+
+// A weaker level's answer: one of the last complete iteration's lines, drawn by the level.
+void chooseWeakerMove(SearchThread& t, const StrengthLevel& level) {
+  if (t.completedLineCount == 0) return;
+  int scores[MAX_MULTI_PV];
+  for (int i = 0; i < t.completedLineCount; ++i) scores[i] = t.completedLines[i].score;
+  // Always from the complete iteration: a best move found inside a cut one is of the level's
+  // choosing too.
+  const int chosen =
+      chooseStrengthLine(scores, t.completedLineCount, level, strengthRandomBits());
+  t.rootBestMove = t.completedLines[chosen].move;
+  t.rootPonderMove = t.completedLines[chosen].reply;
+  t.lastScore = t.completedLines[chosen].score;
+}
+
+// A weaker level takes the time a full-strength search on the clock would: it waits, reading its
+// input, until that search would have ended.
+void waitAsFullStrengthWould() {
+  // A search ended by "stop", "quit", the clock or "go nodes" answers at once.
+  while (!stopSearch.load(std::memory_order_relaxed) && !fullStrengthSearchOver(mainLimits)) {
+    if (pollRequested.load(std::memory_order_relaxed)) {
+      pollRequested.store(false, std::memory_order_relaxed);
+      pollHost();
+      continue;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
 
 }  // namespace
 
@@ -60,10 +96,19 @@ SearchResult runSearch(const SearchRequest& request) {
                     std::memory_order_relaxed);
 
   // One thread stops at its own exact count; several share the limit and check it now and then.
+  const bool limitedStrength = activeRequest.strengthElo != 0;
+  const bool searchesAlone = threads == 1 || limitedStrength;
   const bool nodeLimited = (mainLimits.goFlags & GO_NODES) != 0;
-  main.nodeLimit = nodeLimited && threads == 1 ? mainLimits.nodes : INT64_MAX;
-  sharedNodeLimit = nodeLimited && threads > 1 ? mainLimits.nodes : INT64_MAX;
+  main.nodeLimit = nodeLimited && searchesAlone ? mainLimits.nodes : INT64_MAX;
+  sharedNodeLimit = nodeLimited && !searchesAlone ? mainLimits.nodes : INT64_MAX;
   for (int i = 1; i < threads; ++i) searchThread(i).nodeLimit = INT64_MAX;
+  StrengthLevel level{};
+  if (limitedStrength) {
+    level = strengthLevel(activeRequest.strengthElo);
+    activeRequest.multiPv = std::max(activeRequest.multiPv, level.candidates);
+    const int64_t asked = mainLimits.softNodes;
+    mainLimits.softNodes = asked > 0 ? std::min(asked, level.softNodes) : level.softNodes;
+  }
 
   timeBudget = 0;
   stopSearch = false;
@@ -77,6 +122,10 @@ SearchResult runSearch(const SearchRequest& request) {
   ++generation;
   startHelpers(helperSearch);
   iterativeDeepening(main);
+  if (limitedStrength) {
+    chooseWeakerMove(main, level);
+    waitAsFullStrengthWould();
+  }
   // The main thread has decided: the helpers end with it.
   stopSearch = true;
   waitForHelpers();

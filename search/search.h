@@ -24,6 +24,7 @@ struct SearchRequest {
   bool printInfo = true;  // "info" lines through the host
   int multiPv = 1;         // principal variations reported (the best N root moves)
   bool showWdl = false;    // "wdl W D L" after the score of every scored info line
+  int strengthElo = 0;     // a weaker level ("UCI_Elo"); 0: full strength
 };
 
 struct SearchResult {

@@ -78,6 +78,14 @@ struct SearchThread {
   int multiPvDone = 0;  // MultiPV lines already settled in the running iteration
   Move multiPvMoves[MAX_MULTI_PV];  // best move of each line in the last iteration
   int multiPvScores[MAX_MULTI_PV];
+  // The MultiPV lines of the last complete iteration, best first: what a weaker level chooses
+  // among.
+  struct CompletedLine {
+    Move move;
+    Move reply;  // NO_MOVE when unknown
+    int score;
+  } completedLines[MAX_MULTI_PV];
+  int completedLineCount = 0;
 
   const SearchRequest* request = nullptr;  // the running search's request
 };

@@ -27,6 +27,9 @@ constexpr int MOVES_TO_GO_CAP = 50;          // a longer movestogo plans like th
 constexpr int64_t MAXIMUM_TIMES_BUDGET = 5;  // a troubled search may run to this many budgets ...
 constexpr int64_t MAXIMUM_SHARE = 4;         // ... but to no more than a quarter of the clock
 constexpr double TIME_SCALE_MIN = 0.5, TIME_SCALE_MAX = 3.0;
+// Of the budget, what a search without surprises takes: it stops iterating past 0.6 of it at a
+// time scale of 0.75 and then finishes the iteration it is in. Measured in games at 5+0.05.
+constexpr double STEADY_SEARCH_SHARE = 0.85;
 
 // The main thread's view of the clock limits of the running search.
 bool clockBudgeted = false;  // "wtime"/"btime"/"winc"/"binc" limit it: the budget rule applies
@@ -143,13 +146,24 @@ bool stopIterating(const GoLimits& g, int iterationDepth, int64_t nodes) {
   pollRequested.store(false, std::memory_order_relaxed);
   pollHost();
   if (stopSearch.load(std::memory_order_relaxed)) return true;  // "stop", "quit" or input just read
+  // A weaker level's budget holds even while the search is open-ended.
+  if (g.softNodes > 0 && nodes >= g.softNodes) return true;
   if (g.goFlags & GO_INFINITE) return false;
   if ((g.goFlags & GO_DEPTH) && iterationDepth > g.depth) return true;
   if ((g.goFlags & GO_NODES) && nodes > g.nodes) return true;
-  if (g.softNodes > 0 && nodes >= g.softNodes) return true;
   const int64_t now = nowMs();
   if (now >= softDeadlineMs.load(std::memory_order_relaxed)) return true;
   // The budget as the iterations judged it is spent (a new iteration takes about as long as all
   // the earlier ones together, so it starts only in the first part of the budget).
   return clockBudgeted && double(now - searchStartMs) > 0.6 * timeScale * double(timeBudget);
+}
+
+bool fullStrengthSearchOver(const GoLimits& g) {
+  // An open-ended search's answer waits for "stop" or "ponderhit" in the front end anyway; with a
+  // depth, node or mate limit a full search might have ended at any moment.
+  if (g.goFlags & (GO_INFINITE | GO_DEPTH | GO_NODES | GO_MATE)) return true;
+  const int64_t now = nowMs();
+  const int64_t soft = softDeadlineMs.load(std::memory_order_relaxed);
+  if (soft == NO_DEADLINE || now >= soft) return true;
+  return clockBudgeted && double(now - searchStartMs) > STEADY_SEARCH_SHARE * double(timeBudget);
 }

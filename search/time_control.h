@@ -48,3 +48,8 @@ void setTimeScale(double scale);
 // Whether no new iteration may start, after `iterationDepth` - 1 complete ones and `nodes`
 // nodes. Main search thread; polls the host first.
 bool stopIterating(const GoLimits& limits, int iterationDepth, int64_t nodes);
+// Whether a full-strength search under these limits would have ended by now, judged without
+// searching: at once when it is open-ended or depth, nodes or mate limit it, else when a search
+// on the clock whose best move stays put would stop. A weaker level waits for it. Main search
+// thread.
+bool fullStrengthSearchOver(const GoLimits& limits);

@@ -53,6 +53,8 @@ TEST(ProtocolText, IdentificationOptionsAndCommandWords) {
         std::string("option name TableEvaluation type check default ") +
             (TABLE_EVALUATION_DEFAULT ? "true" : "false"),
         "option name UCI_ShowWDL type check default false",
+        "option name UCI_LimitStrength type check default false",
+        "option name UCI_Elo type spin default 1700 min 1350 max 1900",
 #ifdef CORVANEL_SYZYGY
         "option name SyzygyPath type string default <empty>",
         "option name SyzygyProbeDepth type spin default 1 min 1 max 100",

@@ -1,0 +1,224 @@
+// Limited strength: the levels grow with the Elo and never choose a move a piece worse than the
+// best; the choice strays more at lower levels; and through the pipe a weaker level answers with
+// a legal move among the lines it printed, within its node budget, still mates in one, takes the
+// time of a full-strength search, and goes back to full strength when asked.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "search/constants.h"
+#include "search/strength.h"
+#include "tests/engine_process.h"
+#include "tests/support.h"
+
+namespace {
+
+TEST(StrengthLevels, GrowWithTheEloAndNeverGiveAwayAPiece) {
+  StrengthLevel previous = strengthLevel(STRENGTH_MIN_ELO);
+  for (int elo = STRENGTH_MIN_ELO + 50; elo <= STRENGTH_MAX_ELO; elo += 50) {
+    const StrengthLevel level = strengthLevel(elo);
+    EXPECT_GT(level.softNodes, previous.softNodes) << elo;
+    EXPECT_LE(level.temperature, previous.temperature) << elo;
+    EXPECT_LE(level.maxLoss, previous.maxLoss) << elo;
+    EXPECT_GE(level.candidates, 2) << elo;
+    previous = level;
+  }
+  // A minor piece is worth about three pawns: no level gives one away on purpose.
+  EXPECT_LT(strengthLevel(STRENGTH_MIN_ELO).maxLoss, 250);
+  // Out of range means the nearest end.
+  EXPECT_EQ(strengthLevel(0).softNodes, strengthLevel(STRENGTH_MIN_ELO).softNodes);
+  EXPECT_EQ(strengthLevel(99999).softNodes, strengthLevel(STRENGTH_MAX_ELO).softNodes);
+}
+
+// How often each line is chosen over many draws.
+std::vector<int> choices(const std::vector<int>& scores, int elo, int draws = 4000) {
+  std::mt19937_64 random(7);
+  std::vector<int> counts(scores.size(), 0);
+  for (int i = 0; i < draws; ++i) {
+    const int chosen =
+        chooseStrengthLine(scores.data(), int(scores.size()), strengthLevel(elo), random());
+    EXPECT_TRUE(chosen >= 0 && chosen < int(scores.size()));
+    ++counts[size_t(chosen)];
+  }
+  return counts;
+}
+
+TEST(StrengthChoice, StraysMoreAtLowerLevelsButNeverPastTheLevelsMargin) {
+  const int levels[] = {STRENGTH_MIN_ELO, 1500, 1700, 1800, STRENGTH_MAX_ELO};
+  struct Case {
+    std::vector<int> scores;  // best first
+    std::vector<bool> allowed;
+  };
+  const int mateInOne = MATE_BASE - 1;
+  const Case cases[] = {
+      {{35}, {true}},
+      {{40, 30, 10, -5}, {true, true, true, true}},
+      {{120, 110, -200, -900}, {true, true, false, false}},  // a piece and a queen down: never
+      {{mateInOne, 600, 500, 450}, {true, false, false, false}},  // the mate is always played
+      {{-mateInOne + 4, -mateInOne + 2, -mateInOne}, {true, true, true}},  // lost whatever
+  };
+  for (const Case& c : cases) {
+    double previousStray = 1.0;
+    for (int elo : levels) {
+      const std::vector<int> counts = choices(c.scores, elo);
+      for (size_t i = 0; i < counts.size(); ++i) {
+        if (!c.allowed[i] || c.scores[0] - c.scores[i] > strengthLevel(elo).maxLoss) {
+          EXPECT_EQ(counts[i], 0) << "line " << i << " at " << elo;
+        }
+      }
+      const double stray = 1.0 - counts[0] / 4000.0;
+      EXPECT_LE(stray, previousStray + 0.03) << elo;  // sampling noise only
+      previousStray = stray;
+    }
+  }
+  // Close moves are all played at the weakest level; the strongest keeps mostly to the best.
+  const std::vector<int> close = {40, 30, 10, -5};
+  const std::vector<int> weakest = choices(close, STRENGTH_MIN_ELO);
+  for (int count : weakest) EXPECT_GT(count, 400);
+  EXPECT_GT(choices(close, STRENGTH_MAX_ELO)[0], 2800);
+}
+
+// ---- Through the pipe ----
+
+struct PrintedLine {
+  int multiPv = 0;
+  std::string firstMove;
+  long long nodes = -1;
+};
+PrintedLine readPrintedLine(const std::string& line) {
+  PrintedLine printed;
+  std::istringstream words(line);
+  std::string word;
+  while (words >> word) {
+    if (word == "multipv") words >> printed.multiPv;
+    if (word == "nodes") words >> printed.nodes;
+    if (word == "pv") {
+      words >> printed.firstMove;
+      break;
+    }
+  }
+  return printed;
+}
+
+struct Search {
+  std::string fen;
+  std::string go;
+};
+
+TEST(LimitedStrength, AnswersLegallyAmongItsLinesWithinItsBudget) {
+  auto engine = startEngine();
+  EXPECT_EQ(engine->command("setoption name UCI_LimitStrength value true"), Lines{});
+  const Search searches[] = {
+      {START_FEN, "go depth 30"},
+      {"r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3", "go nodes 1000000"},
+      {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1", "go depth 12"},
+      {"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", "go depth 30"},
+  };
+  for (int elo : {STRENGTH_MIN_ELO, 1700, STRENGTH_MAX_ELO}) {
+    EXPECT_EQ(engine->command("setoption name UCI_Elo value " + std::to_string(elo)), Lines{});
+    const StrengthLevel level = strengthLevel(elo);
+    for (const Search& s : searches) {
+      engine->send("position fen " + s.fen);
+      const Answer answer = goAndWait(*engine, s.go);
+      ASSERT_FALSE(answer.bestmove.empty()) << s.fen;
+      EXPECT_TRUE(legalIn(s.fen, answer.bestmove)) << answer.bestmove;
+      std::vector<std::string> lastLines(size_t(level.candidates + 1));
+      std::vector<long long> nodesOfEachDepth;
+      for (const std::string& line : answer.lines) {
+        const PrintedLine printed = readPrintedLine(line);
+        if (printed.multiPv == 1) nodesOfEachDepth.push_back(printed.nodes);
+        if (printed.multiPv >= 1 && printed.multiPv <= level.candidates)
+          lastLines[size_t(printed.multiPv)] = printed.firstMove;
+      }
+      // The lines of the last depth printed; the answer is one of them.
+      EXPECT_NE(std::find(lastLines.begin(), lastLines.end(), answer.bestmove), lastLines.end())
+          << elo << " " << s.fen << " " << answer.bestmove;
+      // The last depth began within the budget.
+      ASSERT_FALSE(nodesOfEachDepth.empty());
+      if (nodesOfEachDepth.size() >= 2) {
+        EXPECT_LT(nodesOfEachDepth[nodesOfEachDepth.size() - 2], level.softNodes) << elo;
+      }
+    }
+  }
+}
+
+TEST(LimitedStrength, MatesInOneAtEveryLevel) {
+  auto engine = startEngine();
+  EXPECT_EQ(engine->command("setoption name UCI_LimitStrength value true"), Lines{});
+  const Search mates[] = {
+      {"6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "d1d8"},
+      {"r1bqkbnr/pppp1ppp/2n5/4p3/2B1P3/5Q2/PPPP1PPP/RNB1K1NR w KQkq - 4 4", "f3f7"},
+  };
+  for (int elo : {STRENGTH_MIN_ELO, 1700, STRENGTH_MAX_ELO}) {
+    EXPECT_EQ(engine->command("setoption name UCI_Elo value " + std::to_string(elo)), Lines{});
+    for (const Search& mate : mates)
+      for (int run = 0; run < 5; ++run) {
+        engine->send("position fen " + mate.fen);
+        EXPECT_EQ(goAndWait(*engine, "go depth 5").bestmove, mate.go) << elo << " " << mate.fen;
+      }
+  }
+}
+
+TEST(LimitedStrength, TakesTheTimeOfAFullSearchAndStopsWhenTold) {
+  auto engine = startEngine();
+  EXPECT_EQ(engine->command("setoption name UCI_LimitStrength value true"), Lines{});
+  EXPECT_EQ(engine->command("setoption name UCI_Elo value 1350"), Lines{});
+  engine->send("position startpos");
+  // A 25th of 10 s less the overhead: a full search of a steady position spends most of it.
+  const Answer timed = goAndWait(*engine, "go wtime 10000 btime 10000");
+  ASSERT_FALSE(timed.bestmove.empty());
+  EXPECT_GE(timed.ms, 200);
+  // An open-ended search waits for "stop" however small its budget; isready is answered meanwhile.
+  EXPECT_TRUE(engine->send("go infinite"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(engine->send("isready"));
+  const Lines early = engine->readUntil("readyok", 5000);
+  ASSERT_FALSE(early.empty());
+  EXPECT_EQ(early.back(), "readyok");
+  for (const std::string& line : early) EXPECT_FALSE(startsWith(line, "bestmove")) << line;
+  const Answer stopped = goAndWait(*engine, "stop", 5000);
+  EXPECT_FALSE(stopped.bestmove.empty());
+  // A ponder search holds its answer the same way until "ponderhit".
+  EXPECT_TRUE(engine->send("go ponder wtime 1000 btime 1000"));
+  const Lines pondering = engine->drain(300);
+  for (const std::string& line : pondering) EXPECT_FALSE(startsWith(line, "bestmove")) << line;
+  EXPECT_FALSE(goAndWait(*engine, "ponderhit", 5000).bestmove.empty());
+  // A node limit beside a long clock: a full search could end at any node, so no waiting for the
+  // clock's 40 s.
+  const Answer limited = goAndWait(*engine, "go wtime 1000000 btime 1000000 nodes 500", 10000);
+  EXPECT_FALSE(limited.bestmove.empty());
+}
+
+TEST(LimitedStrength, FullStrengthAgainWhenTurnedOffAndSeveralThreadsAnswerOnce) {
+  auto engine = startEngine();
+  const StrengthLevel weakest = strengthLevel(STRENGTH_MIN_ELO);
+  auto searchedNodes = [&](const std::string& go) {
+    engine->send("position startpos");
+    const Answer answer = goAndWait(*engine, go);
+    long long nodes = 0;
+    bool multiPv = false;
+    for (const std::string& line : answer.lines) {
+      const PrintedLine printed = readPrintedLine(line);
+      if (printed.nodes >= 0) nodes = printed.nodes;
+      multiPv = multiPv || printed.multiPv > 0;
+    }
+    EXPECT_EQ(std::count_if(answer.lines.begin(), answer.lines.end(),
+                            [](const std::string& l) { return startsWith(l, "bestmove"); }),
+              1);
+    return std::make_pair(nodes, multiPv);
+  };
+  EXPECT_EQ(engine->command("setoption name uci_elo value 1000"), Lines{});  // taken as 1350
+  EXPECT_EQ(engine->command("setoption name uci_limitstrength value TRUE"), Lines{});
+  EXPECT_EQ(engine->command("setoption name Threads value 3"), Lines{});
+  const auto weak = searchedNodes("go depth 20");
+  EXPECT_LT(weak.first, 10 * weakest.softNodes);
+  EXPECT_TRUE(weak.second);
+  EXPECT_EQ(engine->command("setoption name UCI_LimitStrength value false"), Lines{});
+  EXPECT_EQ(engine->command("setoption name Threads value 1"), Lines{});
+  const auto full = searchedNodes("go depth 9");
+  EXPECT_GT(full.first, 10 * weakest.softNodes);
+  EXPECT_FALSE(full.second);
+}
+
+}  // namespace
