@@ -82,7 +82,8 @@ WdlPerMille wdlPerMille(const WdlChances& chances) {
 }
 
 WdlPerMille wdlForScore(int score, int material) {
-  if (score >= MATE_THRESHOLD) return {1000, 0, 0};
-  if (score <= -MATE_THRESHOLD) return {0, 0, 1000};
+  // A mate or an endgame table's win is certain, whatever the curve makes of its size.
+  if (score >= TABLEBASE_WIN_THRESHOLD) return {1000, 0, 0};
+  if (score <= -TABLEBASE_WIN_THRESHOLD) return {0, 0, 1000};
   return wdlPerMille(wdlChances(FITTED_WDL_MODEL, score, material));
 }

@@ -51,6 +51,6 @@ WdlChances wdlChances(const WdlModel& model, double score, int material);
 // its negation give mirrored figures.
 WdlPerMille wdlPerMille(const WdlChances& chances);
 
-// What the engine prints for a search score: mate scores give 1000 0 0 (we mate) or 0 0 1000
-// (we are mated), others the fitted model's figures.
+// What the engine prints for a search score: mate and table-win scores give 1000 0 0 (we win)
+// or 0 0 1000 (we lose), others the fitted model's figures.
 WdlPerMille wdlForScore(int score, int material);
