@@ -47,7 +47,10 @@ for need in "$FASTCHESS" "$ENGINE" "$BIN"; do
   [ -x "$need" ] || { echo "match.sh: cannot run '$need' (set FASTCHESS, build the engine, install the opponent)" >&2; exit 2; }
 done
 [ -r "$OPENINGS" ] || { echo "match.sh: cannot read $OPENINGS" >&2; exit 2; }
-ENGINE=$(realpath "$ENGINE") OPENINGS=$(realpath "$OPENINGS")
+ENGINE=$(realpath "$ENGINE") OPENINGS=$(realpath "$OPENINGS") FASTCHESS=$(realpath "$FASTCHESS")
+# The engines run in the caller's folder, so that file options (EvalFile, SyzygyPath) given
+# relative to it name the same files.
+HERE=$(pwd)
 
 # fastchess keeps its state (config.json) in the working directory: give it a scratch one.
 WORK=$(mktemp -d)
@@ -57,8 +60,8 @@ PGN_ARGS=()
 [ -z "$PGN" ] || PGN_ARGS=(-pgnout "file=$(realpath -m "$PGN")" timeleft=true)
 echo "Corvanel $ENGINE ($(git -C "$ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)) vs $NAME:" \
   "$GAMES games at $TC, concurrency $CONCURRENCY, started $(date -u '+%Y-%m-%d %H:%M UTC')"
-(cd "$WORK" && "$FASTCHESS" -engine "cmd=$ENGINE" name=Corvanel option.Hash=16 "${EXTRA[@]}" \
-  -engine "cmd=$BIN" "name=$NAME" "${OPTS[@]}" "${OPPONENT_EXTRA[@]}" -each proto=uci "tc=$TC" timemargin=0 \
+(cd "$WORK" && "$FASTCHESS" -engine "cmd=$ENGINE" "dir=$HERE" name=Corvanel option.Hash=16 "${EXTRA[@]}" \
+  -engine "cmd=$BIN" "dir=$HERE" "name=$NAME" "${OPTS[@]}" "${OPPONENT_EXTRA[@]}" -each proto=uci "tc=$TC" timemargin=0 \
   -rounds $(((GAMES + 1) / 2)) -games 2 -openings "file=$OPENINGS" format=epd \
   order=sequential -concurrency "$CONCURRENCY" -recover -ratinginterval 0 "${PGN_ARGS[@]}" </dev/null 2>&1) |
   sed -u 's/\x1b\[[0-9;]*m//g' | tee "$LOG" | grep --line-buffered '^Finished game' || true

@@ -43,6 +43,10 @@ for need in "$FASTCHESS" "$NEW" "$OLD"; do
 done
 [ -r "$OPENINGS" ] || { echo "sprt.sh: cannot read $OPENINGS" >&2; exit 2; }
 NEW=$(realpath "$NEW") OLD=$(realpath "$OLD") OPENINGS=$(realpath "$OPENINGS")
+FASTCHESS=$(realpath "$FASTCHESS")
+# The engines run in the caller's folder, so that file options (EvalFile) given relative to it
+# name the same files.
+HERE=$(pwd)
 
 # fastchess keeps its state (config.json) in the working directory: give it a scratch one.
 WORK=$(mktemp -d)
@@ -56,8 +60,8 @@ echo "SPRT new=$NEW ${NEW_OPTIONS} old=$OLD ${OLD_OPTIONS}: tc $TC, elo0 $ELO0 e
   "concurrency $CONCURRENCY, started $(date -u '+%Y-%m-%d %H:%M UTC')"
 # A rating block every 10 games: the verdict is read from the last one (an interval of 100 left a
 # 102-game test without any).
-(cd "$WORK" && "$FASTCHESS" -engine "cmd=$NEW" name=new "${NEW_ARGS[@]}" \
-  -engine "cmd=$OLD" name=old "${OLD_ARGS[@]}" \
+(cd "$WORK" && "$FASTCHESS" -engine "cmd=$NEW" "dir=$HERE" name=new "${NEW_ARGS[@]}" \
+  -engine "cmd=$OLD" "dir=$HERE" name=old "${OLD_ARGS[@]}" \
   -each proto=uci "tc=$TC" timemargin=0 "option.Hash=$HASH" \
   -openings "file=$OPENINGS" format=epd order=random -repeat -rounds "$ROUNDS" \
   -concurrency "$CONCURRENCY" -sprt "elo0=$ELO0" "elo1=$ELO1" alpha=0.05 beta=0.05 \
