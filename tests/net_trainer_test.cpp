@@ -198,27 +198,53 @@ TEST_F(NetTrainer, SeededRunsGiveByteIdenticalFiles) {
 
 TEST_F(NetTrainer, ResumedRunEqualsTheUninterruptedOne) {
   writeFile("data.bin", standardData());
-  for (const char* folder : {"whole", "halves"}) ASSERT_EQ(mkdir(folder, 0755), 0);
-  const std::string training = std::string(QUICK) + " --epochs 4 --threads 1 ../data.bin";
+  // With mirroring too: the checkpoint must carry the setting for the resumed epochs to match.
+  for (const char* mirror : {"", " --mirror"}) {
+    for (const char* folder : {"whole", "halves"}) ASSERT_EQ(mkdir(folder, 0755), 0);
+    const std::string training =
+        std::string(QUICK) + mirror + " --epochs 4 --threads 1 ../data.bin";
 
-  ASSERT_EQ(chdir("whole"), 0);
-  ProgramRun run = runTrainerProgram(training);
-  ASSERT_EQ(run.code, 0) << run.err;
-  ASSERT_EQ(chdir("../halves"), 0);
-  run = runTrainerProgram(training + " --stop-after 2");
-  ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("stopped after epoch 2"), std::string::npos) << run.out;
-  EXPECT_FALSE(fileExists("net.cvnn")) << "the final network before the last epoch";
-  EXPECT_TRUE(fileExists("net-epoch2.cvnn"));
-  run = runTrainerProgram("--resume net.ckpt --threads 1");
-  ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("resuming net.ckpt after epoch 2"), std::string::npos) << run.out;
-  EXPECT_EQ(run.out.find("epoch 2/4"), std::string::npos) << run.out;
-  ASSERT_EQ(chdir(".."), 0);
+    ASSERT_EQ(chdir("whole"), 0);
+    ProgramRun run = runTrainerProgram(training);
+    ASSERT_EQ(run.code, 0) << run.err;
+    ASSERT_EQ(chdir("../halves"), 0);
+    run = runTrainerProgram(training + " --stop-after 2");
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("stopped after epoch 2"), std::string::npos) << run.out;
+    EXPECT_FALSE(fileExists("net.cvnn")) << "the final network before the last epoch";
+    EXPECT_TRUE(fileExists("net-epoch2.cvnn"));
+    run = runTrainerProgram("--resume net.ckpt --threads 1");
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("resuming net.ckpt after epoch 2"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("epoch 2/4"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("mirrored halves") != std::string::npos, *mirror != 0) << run.out;
+    ASSERT_EQ(chdir(".."), 0);
 
-  for (const char* file : {"net.cvnn", "net.ckpt", "net-epoch4.cvnn"})
-    EXPECT_TRUE(readFile(std::string("whole/") + file) == readFile(std::string("halves/") + file))
-        << file << " of the resumed run differs";
+    for (const char* file : {"net.cvnn", "net.ckpt", "net-epoch4.cvnn"})
+      EXPECT_TRUE(readFile(std::string("whole/") + file) ==
+                  readFile(std::string("halves/") + file))
+          << file << " of the resumed run differs (" << mirror << ")";
+    ASSERT_EQ(std::system("rm -rf whole halves"), 0);
+  }
+}
+
+// Mirroring a position's features is the same as reading the features of the board whose files
+// are turned round.
+TEST(NetTrainerFeatures, MirroredFeaturesAreThoseOfTheMirroredBoard) {
+  for (const std::string& fen : tableOfPositions()) {
+    const Squares board(fen);
+    uint8_t turned[64];
+    for (int sq = 0; sq < 64; ++sq) turned[sq ^ 7] = board.at[sq];
+    PositionFeatures mirrored, direct;
+    ASSERT_TRUE(featuresOfSquares(board.at, board.side, mirrored)) << fen;
+    ASSERT_TRUE(featuresOfSquares(turned, board.side, direct)) << fen;
+    mirrorFeatures(mirrored);
+    ASSERT_EQ(mirrored.count, direct.count) << fen;
+    for (uint16_t* list : {mirrored.us, mirrored.them, direct.us, direct.them})
+      std::sort(list, list + mirrored.count);
+    EXPECT_TRUE(std::equal(mirrored.us, mirrored.us + direct.count, direct.us)) << fen;
+    EXPECT_TRUE(std::equal(mirrored.them, mirrored.them + direct.count, direct.them)) << fen;
+  }
 }
 
 // The backward pass against the loss itself: each derivative is the slope of the summed loss

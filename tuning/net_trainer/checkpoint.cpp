@@ -7,7 +7,8 @@
 namespace {
 
 constexpr char MAGIC[4] = {'C', 'V', 'T', 'K'};
-constexpr uint32_t VERSION = 1;
+// Version 2 added the mirroring setting; version 1 checkpoints (without it) are still read.
+constexpr uint32_t VERSION = 2;
 constexpr uint32_t MAX_STRING = 1 << 16;
 constexpr uint32_t MAX_FILES = 1 << 16;
 
@@ -98,6 +99,7 @@ std::vector<uint8_t> serialiseCheckpoint(const TrainerCheckpoint& c) {
   w.u32(uint32_t(s.batch));
   w.u32(uint32_t(s.epochs));
   w.u64(s.seed);
+  w.u32(s.mirror ? 1 : 0);
   w.text(s.out);
   w.u32(uint32_t(s.dataFiles.size()));
   for (const std::string& file : s.dataFiles) w.text(file);
@@ -124,8 +126,8 @@ bool parseCheckpoint(const std::vector<uint8_t>& bytes, TrainerCheckpoint& c, st
   Reader r(bytes, body);
   r.at = 4;
   const uint32_t version = r.u32();
-  if (version != VERSION) {
-    error = "checkpoint version " + std::to_string(version) + ", this program reads " +
+  if (version != VERSION && version != 1) {
+    error = "checkpoint version " + std::to_string(version) + ", this program reads 1 to " +
             std::to_string(VERSION);
     return false;
   }
@@ -145,6 +147,7 @@ bool parseCheckpoint(const std::vector<uint8_t>& bytes, TrainerCheckpoint& c, st
   s.batch = int(r.u32());
   s.epochs = int(r.u32());
   s.seed = r.u64();
+  s.mirror = version >= 2 && r.u32() != 0;
   s.out = r.text();
   const uint32_t files = r.u32();
   s.dataFiles.clear();

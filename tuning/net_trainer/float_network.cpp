@@ -70,6 +70,13 @@ void featuresOfRecord(const PositionRecord& position, PositionFeatures& features
   }
 }
 
+void mirrorFeatures(PositionFeatures& features) {
+  for (int k = 0; k < features.count; ++k) {
+    features.us[k] ^= 7;
+    features.them[k] ^= 7;
+  }
+}
+
 float forwardNetwork(const FloatNetwork& net, const PositionFeatures& features, float* accUs,
                      float* accThem) {
   const int n = net.hidden;

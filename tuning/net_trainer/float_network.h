@@ -61,6 +61,9 @@ struct PositionFeatures {
 bool featuresOfSquares(const uint8_t squares[64], int sideToMove, PositionFeatures& features);
 // For a record that unpackPieces accepted.
 void featuresOfRecord(const PositionRecord& position, PositionFeatures& features);
+// The same position with files a..h turned into h..a. The network sees no castling rights, so a
+// mirrored position is as good a training example as the one played.
+void mirrorFeatures(PositionFeatures& features);
 
 // The output (before the scale of 400) for the features; accUs and accThem receive the hidden
 // accumulators before activation (hidden floats each).

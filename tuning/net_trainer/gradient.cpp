@@ -60,8 +60,9 @@ void accumulateGradient(const FloatNetwork& net, const PositionRecord* positions
   PositionFeatures features;
   double lossSum = 0;
   for (size_t k = begin; k < end; ++k) {
-    const PositionRecord& position = positions[order[k]];
+    const PositionRecord& position = positions[order[k] & ~MIRRORED_ENTRY];
     featuresOfRecord(position, features);
+    if (order[k] & MIRRORED_ENTRY) mirrorFeatures(features);
     const float out = forwardNetwork(net, features, buffer.accUs.data(), buffer.accThem.data());
     const float predicted = sigmoid(out);
     const float error = predicted - trainingTarget(position, wdl);

@@ -22,8 +22,11 @@ struct GradientBuffer {
   void reset(const FloatNetwork& net);
 };
 
-// Adds, for positions[order[k]] with k in [begin, end), the squared error (sigmoid(out) - target)^2
-// to buffer.lossSum and its gradient times `scale` to buffer.grad.
+// An entry of the order: a position's index, with this bit set when it is to be seen mirrored.
+constexpr uint32_t MIRRORED_ENTRY = 1u << 31;
+
+// Adds, for the positions that order[k] names with k in [begin, end), the squared error
+// (sigmoid(out) - target)^2 to buffer.lossSum and its gradient times `scale` to buffer.grad.
 void accumulateGradient(const FloatNetwork& net, const PositionRecord* positions,
                         const uint32_t* order, size_t begin, size_t end, float wdl, float scale,
                         GradientBuffer& buffer);

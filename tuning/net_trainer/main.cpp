@@ -27,6 +27,7 @@ const char USAGE[] =
     "  --weight-decay X (0.01)  --wdl X (0.25, the share of the game result in the target)\n"
     "  --init NET    start from the weights of a network file of the same shape\n"
     "  --heldout P   percent of the games held out to measure the loss (2)\n"
+    "  --mirror      each epoch, show half the positions (drawn anew) mirrored a..h to h..a\n"
     "  --seed N (1)  --threads N (2)\n"
     "  --stop-after K   end after epoch K, leaving the checkpoint to resume from\n"
     "  --quiet       no progress lines\n";
@@ -71,6 +72,11 @@ int main(int argc, char** argv) {
     }
     if (option == "--quiet") {
       settings.quiet = true;
+      continue;
+    }
+    if (option == "--mirror") {
+      settings.mirror = true;
+      trainingOption = true;
       continue;
     }
     if (option.compare(0, 1, "-") != 0) {

@@ -11,6 +11,7 @@
 
 #include "tuning/net_trainer/checkpoint.h"
 #include "tuning/net_trainer/gradient.h"
+#include "tuning/net_trainer/random.h"
 #include "tuning/net_trainer/training_set.h"
 
 namespace {
@@ -94,6 +95,13 @@ double heldoutLoss(const FloatNetwork& net, const TrainingSet& set, float wdl, i
   double sum = 0;
   for (double part : sums) sum += part;
   return sum / double(count);
+}
+
+// Whether position `index` is seen mirrored in `epoch`: a hash rather than the shuffling
+// generator, so that runs without mirroring shuffle as before.
+bool mirrorsInEpoch(uint64_t seed, int epoch, uint32_t index) {
+  uint64_t state = seed ^ uint64_t(epoch) << 32 ^ index;
+  return splitMix64(state) & 1;
 }
 
 // The weights of a network file, as the float network they stand for.
@@ -218,11 +226,12 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
     std::fprintf(out,
                  "%zu training positions, %zu held out (%llu of %llu games)\n"
                  "network 768 -> %d x 2 -> 1, %s; %d epoch%s of batches of %d; AdamW, lr %g "
-                 "(cosine to %g), weight decay %g; wdl %g; seed %llu; %d thread%s\n",
+                 "(cosine to %g), weight decay %g; wdl %g;%s seed %llu; %d thread%s\n",
                  count, set.heldout.size(), (unsigned long long)set.heldoutGames,
                  (unsigned long long)set.games, s.hidden, activationName(s.activation), s.epochs,
                  s.epochs == 1 ? "" : "s", s.batch, s.learningRate,
                  s.learningRate * FINAL_RATE_SHARE, s.weightDecay, s.wdl,
+                 s.mirror ? " mirrored halves;" : "",
                  (unsigned long long)s.seed, s.threads, s.threads == 1 ? "" : "s");
     if (resuming)
       std::fprintf(out, "resuming %s after epoch %d\n", s.resume.c_str(), state.epochsDone);
@@ -250,6 +259,9 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
     // A fresh permutation each epoch from the recorded generator: a resumed run shuffles alike.
     for (size_t i = 0; i < count; ++i) order[i] = uint32_t(i);
     for (size_t i = count; i > 1; --i) std::swap(order[i - 1], order[state.shuffle.below(i)]);
+    if (s.mirror)
+      for (uint32_t& entry : order)
+        if (mirrorsInEpoch(s.seed, epoch, entry)) entry |= MIRRORED_ENTRY;
     double lossSum = 0;
     for (size_t start = 0; start < count; start += size_t(s.batch)) {
       const size_t size = std::min(size_t(s.batch), count - start);

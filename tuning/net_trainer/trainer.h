@@ -21,6 +21,7 @@ struct TrainerSettings {
   int batch = 16384;
   int epochs = 20;
   uint64_t seed = 1;
+  bool mirror = false;  // each epoch, half the positions (drawn anew) are seen mirrored
   std::string init;  // a network file to start from instead of random weights (same shape)
   std::string out;   // the final network; empty: the checkpoint's when resuming, else net.cvnn
 

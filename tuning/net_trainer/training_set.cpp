@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "tuning/net_trainer/gradient.h"
 #include "tuning/net_trainer/random.h"
 
 namespace {
@@ -107,8 +108,8 @@ bool loadTrainingSet(const std::vector<std::string>& files, double heldoutPercen
         "no training positions in the data (" + std::to_string(set.heldout.size()) + " held out)";
     return false;
   }
-  if (set.training.size() + set.heldout.size() > UINT32_MAX) {
-    error = "more than 4,294,967,295 positions: split the data";
+  if (set.training.size() + set.heldout.size() >= MIRRORED_ENTRY) {
+    error = "more than 2,147,483,647 positions: split the data";
     return false;
   }
   return true;
