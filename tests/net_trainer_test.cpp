@@ -145,9 +145,11 @@ using NetTrainer = ScratchDirTest;
 
 TEST_F(NetTrainer, HeldOutLossFallsOnMadeUpData) {
   writeFile("data.bin", standardData());
+  writeFile("other.bin", madeUpData(20, 40, 99));
   for (uint32_t activation : {ACTIVATION_SCRELU, ACTIVATION_CRELU}) {
     TrainerSettings settings;
     settings.dataFiles = {"data.bin"};
+    settings.validationFiles = {"other.bin"};
     settings.hidden = 32;
     settings.activation = activation;
     settings.batch = 256;
@@ -163,6 +165,8 @@ TEST_F(NetTrainer, HeldOutLossFallsOnMadeUpData) {
     const double start = reports.front().heldoutLoss, end = reports.back().heldoutLoss;
     EXPECT_GT(start, 0);
     EXPECT_LT(end, start / 4) << "activation " << activation;
+    // The same on a file it never trained on.
+    EXPECT_LT(reports.back().validationLoss, reports.front().validationLoss / 4);
     EXPECT_LT(reports.back().trainingLoss, reports[1].trainingLoss);
 
     // Material is what it learned: a queen up is clearly good for its owner, a queen down bad.
@@ -445,6 +449,7 @@ TEST_F(NetTrainer, BadInputIsRefusedWithAMessage) {
       {"text.bin", 1, "text.bin holds no whole game"},
       {"kingless.bin", 1, "no training positions"},
       {"data.bin missing.bin", 1, "cannot open missing.bin"},
+      {"--validate missing.bin data.bin", 1, "cannot open missing.bin"},
       {"folder", 1, "is a directory"},
       {"--hidden 100 data.bin", 2, "bad value for --hidden"},
       {"--hidden 2048 data.bin", 2, "bad value for --hidden"},

@@ -16,7 +16,7 @@ namespace {
 const char USAGE[] =
     "usage: corvanel-train [options] DATA...\n"
     "       corvanel-train --resume CHECKPOINT [DATA...] [--threads N] [--out FILE]\n"
-    "                      [--checkpoint FILE] [--stop-after K]\n"
+    "                      [--checkpoint FILE] [--stop-after K] [--validate FILE]\n"
     "  DATA          training data files written by \"datagen\" (whole games are read)\n"
     "  --out FILE    the network at the end (default net.cvnn)\n"
     "  --checkpoint FILE   rewritten after every epoch, with FILE-STEM-epochK.cvnn beside it\n"
@@ -29,6 +29,7 @@ const char USAGE[] =
     "  --heldout P   percent of the games held out to measure the loss (2)\n"
     "  --mirror      each epoch, show half the positions (drawn anew) mirrored a..h to h..a\n"
     "  --seed N (1)  --threads N (2)\n"
+    "  --validate FILE   score every position of FILE after each epoch (repeatable)\n"
     "  --stop-after K   end after epoch K, leaving the checkpoint to resume from\n"
     "  --quiet       no progress lines\n";
 
@@ -95,6 +96,8 @@ int main(int argc, char** argv) {
       settings.checkpoint = value, training = false;
     else if (option == "--resume")
       settings.resume = value, training = false;
+    else if (option == "--validate")
+      settings.validationFiles.push_back(value), training = false;
     else if (option == "--threads")
       ok = parseInt(value, 1, 256, settings.threads), training = false;
     else if (option == "--stop-after")
@@ -139,7 +142,8 @@ int main(int argc, char** argv) {
     std::fprintf(
         stderr,
         "corvanel-train: a resumed run keeps its checkpoint's training settings; "
-        "only --threads, --out, --checkpoint and --stop-after may be given with --resume\n");
+        "only --threads, --out, --checkpoint, --validate and --stop-after may be given with "
+        "--resume\n");
     return 2;
   }
   if (settings.resume.empty() && settings.dataFiles.empty()) {

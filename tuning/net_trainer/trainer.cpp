@@ -97,6 +97,14 @@ double heldoutLoss(const FloatNetwork& net, const TrainingSet& set, float wdl, i
   return sum / double(count);
 }
 
+// ", validation loss X" when there is a validation set.
+std::string validationText(double loss) {
+  if (loss < 0) return "";
+  char text[48];
+  std::snprintf(text, sizeof text, ", validation loss %.6f", loss);
+  return text;
+}
+
 // Whether position `index` is seen mirrored in `epoch`: a hash rather than the shuffling
 // generator, so that runs without mirroring shuffle as before.
 bool mirrorsInEpoch(uint64_t seed, int epoch, uint32_t index) {
@@ -179,6 +187,7 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
     s.checkpoint = given.checkpoint.empty() ? given.resume : given.checkpoint;
     s.resume = given.resume;
     s.threads = given.threads;
+    s.validationFiles = given.validationFiles;
     s.stopAfter = given.stopAfter;
     s.quiet = given.quiet;
     // Where the files are now, for the next resumption.
@@ -216,6 +225,14 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
   // The recorded settings carry no paths of this process but the output's.
   state.settings.checkpoint.clear();
   state.settings.resume.clear();
+  state.settings.validationFiles.clear();
+  TrainingSet validation;
+  if (!s.validationFiles.empty()) {
+    if (!loadTrainingSet(s.validationFiles, 100, s.seed, validation, error, out)) return 1;
+    if (out)
+      std::fprintf(out, "validation: %zu positions of %llu games\n", validation.heldout.size(),
+                   (unsigned long long)validation.games);
+  }
 
   const float wdl = float(s.wdl);
   const size_t count = set.training.size();
@@ -244,9 +261,11 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
     EpochReport start;
     start.trainingLoss = -1;
     start.heldoutLoss = heldoutLoss(state.net, set, wdl, s.threads, buffers);
+    start.validationLoss = heldoutLoss(state.net, validation, wdl, s.threads, buffers);
     if (reports) reports->push_back(start);
     if (out && start.heldoutLoss >= 0)
-      std::fprintf(out, "epoch 0: held-out loss %.6f (the starting network)\n", start.heldoutLoss);
+      std::fprintf(out, "epoch 0: held-out loss %.6f%s (the starting network)\n",
+                   start.heldoutLoss, validationText(start.validationLoss).c_str());
   }
 
   const auto started = std::chrono::steady_clock::now();
@@ -289,14 +308,17 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
     report.epoch = epoch;
     report.trainingLoss = lossSum / double(count);
     report.heldoutLoss = heldoutLoss(state.net, set, wdl, s.threads, buffers);
+    report.validationLoss = heldoutLoss(state.net, validation, wdl, s.threads, buffers);
     if (reports) reports->push_back(report);
     if (out) {
       const double seconds = secondsSince(epochStart);
       char heldout[32] = "-";
       if (report.heldoutLoss >= 0)
         std::snprintf(heldout, sizeof heldout, "%.6f", report.heldoutLoss);
-      std::fprintf(out, "epoch %d/%d: training loss %.6f, held-out loss %s, %.0f positions/s, %s\n",
+      std::fprintf(out,
+                   "epoch %d/%d: training loss %.6f, held-out loss %s%s, %.0f positions/s, %s\n",
                    epoch, s.epochs, report.trainingLoss, heldout,
+                   validationText(report.validationLoss).c_str(),
                    seconds > 0 ? double(count) / seconds : 0.0,
                    clockText(secondsSince(started)).c_str());
       std::fflush(out);

@@ -29,13 +29,16 @@ struct TrainerSettings {
   std::string checkpoint;  // empty: the out name with ".ckpt" for its extension
   std::string resume;      // a checkpoint to continue from
   int threads = 2;
+  // Data files whose every position is scored after each epoch, beside the held-out part: one
+  // yardstick for nets trained on different data.
+  std::vector<std::string> validationFiles;
   int stopAfter = 0;   // end this process after that epoch (0: run to the end)
   bool quiet = false;  // no progress lines
 };
 
 struct EpochReport {
   int epoch = 0;  // 0: the starting network of a fresh run (no training loss)
-  double trainingLoss = -1, heldoutLoss = -1;  // -1: none
+  double trainingLoss = -1, heldoutLoss = -1, validationLoss = -1;  // -1: none
 };
 
 // A training run, or the rest of one with `resume`. Prints the settings and one line an epoch to

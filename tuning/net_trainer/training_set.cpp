@@ -103,7 +103,7 @@ bool loadTrainingSet(const std::vector<std::string>& files, double heldoutPercen
     set.dropped += dropped;
   }
   set.fingerprint = mixIn(fingerprint, set.training.size() ^ set.heldout.size() << 32);
-  if (set.training.empty()) {
+  if (set.training.empty() && heldoutPercent < 100) {
     error =
         "no training positions in the data (" + std::to_string(set.heldout.size()) + " held out)";
     return false;

@@ -18,7 +18,8 @@ struct TrainingSet {
 };
 
 // Reads the files in order. False with a message in `error` when a file cannot be read or holds
-// no whole game, or when no training position is left. Notes (a torn tail, dropped positions) go
+// no whole game, or when no training position is left. A share of 100 percent holds out every
+// game (a validation set: no training positions needed). Notes (a torn tail, dropped positions) go
 // to `log` when given.
 bool loadTrainingSet(const std::vector<std::string>& files, double heldoutPercent, uint64_t seed,
                      TrainingSet& set, std::string& error, std::FILE* log);
