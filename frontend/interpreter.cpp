@@ -129,7 +129,8 @@ void executeCommand(char* line) {
   if (isExactly(text, "stop")) commandStop();
   if (isExactly(text, "quit")) commandQuit();
   if (isExactly(text, "bench")) commandBench();
-  if (startsWith(text, "genfens")) commandGenfens(text);
+  // A whole word: "genfensft1 ... 3000" is not an order for 3,000 positions.
+  if (isExactly(text, "genfens") || startsWith(text, "genfens ")) commandGenfens(text);
 }
 
 void commandUci() {

@@ -248,6 +248,12 @@ TEST_F(Datagen, GenfensDrawsRepeatablePlayablePositions) {
               refused.end());
   }
   std::filesystem::remove(pipePath);
+  // Only the whole word orders positions: a longer word is another (unknown) command.
+  Lines other;
+  ASSERT_EQ(runProgram({"genfensft1 wtime 3000 btime 1", "isready", "quit"}, &other), 0);
+  ASSERT_FALSE(other.empty());
+  EXPECT_EQ(other.back(), "readyok");
+  for (const std::string& line : other) EXPECT_FALSE(startsWith(line, "info string genfens")) << line;
 }
 
 }  // namespace
