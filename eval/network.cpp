@@ -8,6 +8,7 @@
 #include <fstream>
 #include <vector>
 
+#include "board/bitops.h"
 #include "eval/evaluate.h"
 #include "eval/network_kernels.h"
 
@@ -18,9 +19,10 @@ namespace {
 struct alignas(64) NetworkInUse {
   int16_t featureWeights[NETWORK_INPUTS * NETWORK_MAX_HIDDEN];  // column f at f * hidden
   int16_t featureBias[NETWORK_MAX_HIDDEN];
-  int16_t outputWeights[2 * NETWORK_MAX_HIDDEN];
-  int32_t outputBias;
+  int16_t outputWeights[NETWORK_MAX_OUTPUT_BUCKETS][2 * NETWORK_MAX_HIDDEN];
+  int32_t outputBias[NETWORK_MAX_OUTPUT_BUCKETS];
   int hidden;  // 0 until a net is installed
+  int buckets;
   bool squared;
   int qa, qb, evalScale;
 };
@@ -77,8 +79,8 @@ const bool pathChosen = [] {
 
 // The largest file a network can be: anything longer is refused before it is read.
 constexpr size_t MAX_NETWORK_FILE_BYTES =
-    NETWORK_HEADER_BYTES + 2 * (size_t(NETWORK_INPUTS) * NETWORK_MAX_HIDDEN +
-                                3 * size_t(NETWORK_MAX_HIDDEN)) + 4;
+    NETWORK_HEADER_BYTES + 2 * (size_t(NETWORK_INPUTS) + 1) * NETWORK_MAX_HIDDEN +
+    NETWORK_MAX_OUTPUT_BUCKETS * (4 * size_t(NETWORK_MAX_HIDDEN) + 4);
 
 }  // namespace
 
@@ -112,9 +114,13 @@ bool installNetwork(const uint8_t* bytes, size_t count, const std::string& name,
   std::memcpy(net.featureWeights, parsed.featureWeights.data(),
               parsed.featureWeights.size() * sizeof(int16_t));
   std::memcpy(net.featureBias, parsed.featureBias.data(), h.hidden * sizeof(int16_t));
-  std::memcpy(net.outputWeights, parsed.outputWeights.data(), 2 * h.hidden * sizeof(int16_t));
-  net.outputBias = parsed.outputBias;
+  for (uint32_t bucket = 0; bucket < h.buckets; ++bucket) {
+    std::memcpy(net.outputWeights[bucket], parsed.outputWeights.data() + bucket * 2 * h.hidden,
+                2 * h.hidden * sizeof(int16_t));
+    net.outputBias[bucket] = parsed.outputBias[bucket];
+  }
   net.hidden = int(h.hidden);
+  net.buckets = int(h.buckets);
   net.squared = h.activation == ACTIVATION_SCRELU;
   net.qa = int(h.qa);
   net.qb = int(h.qb);
@@ -196,19 +202,22 @@ void updateAccumulator(const Accumulator& parent, const PlyState& move, Accumula
   }
 }
 
-int networkOutput(const Accumulator& accumulator, int side) {
+int networkOutput(const Accumulator& accumulator, int side, int pieces) {
+  const int bucket = outputBucket(pieces, net.buckets);
   int32_t sum = kernels->outputSum(accumulator.values[side], accumulator.values[side ^ 1],
-                                   net.outputWeights, net.hidden, net.qa, net.squared);
+                                   net.outputWeights[bucket], net.hidden, net.qa, net.squared);
   if (net.squared) sum /= net.qa;
-  return int((int64_t(sum) + net.outputBias) * net.evalScale / (int64_t(net.qa) * net.qb));
+  return int((int64_t(sum) + net.outputBias[bucket]) * net.evalScale /
+             (int64_t(net.qa) * net.qb));
 }
 
-int networkEvaluation(const Accumulator& accumulator, const PlyState& state) {
-  return finishStaticScore(networkOutput(accumulator, state.side), state.halfmoveClock);
+int networkEvaluation(const Accumulator& accumulator, const Board& board, const PlyState& state) {
+  const int pieces = popCount(board.occupancy[WHITE] | board.occupancy[BLACK]);
+  return finishStaticScore(networkOutput(accumulator, state.side, pieces), state.halfmoveClock);
 }
 
 int networkEvaluationOf(const Board& board, const PlyState& state) {
   static Accumulator scratch;  // the main thread's commands and the tests only
   refreshAccumulator(board, scratch);
-  return networkEvaluation(scratch, state);
+  return networkEvaluation(scratch, board, state);
 }

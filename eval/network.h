@@ -55,11 +55,12 @@ void refreshAccumulator(const Board& board, Accumulator& accumulator);
 // The child's accumulator: the parent's with the columns of the pieces the move took off
 // subtracted and those it put on added, in one pass (`move` is the child's PlyState).
 void updateAccumulator(const Accumulator& parent, const PlyState& move, Accumulator& child);
-// The net's integer output for `side` to move, in centipawns (the formula of network_file.h).
-int networkOutput(const Accumulator& accumulator, int side);
+// The net's integer output for `side` to move with `pieces` pieces on the board, in centipawns
+// (the formula of network_file.h).
+int networkOutput(const Accumulator& accumulator, int side, int pieces);
 // The static evaluation the search uses: the output for the side to move, damped and limited as
 // the table's score is (see Evaluate).
-int networkEvaluation(const Accumulator& accumulator, const PlyState& state);
+int networkEvaluation(const Accumulator& accumulator, const Board& board, const PlyState& state);
 // The same for a position, with its accumulator computed from scratch (main thread only: the
 // commands and the tests).
 int networkEvaluationOf(const Board& board, const PlyState& state);

@@ -77,7 +77,7 @@ int staticEvaluation(SearchThread& t, int ply, const Board& board, PlyState& sta
   EvalCacheEntry* entry = evalCache ? &evalCache[uint32_t(key) & EVAL_CACHE_MASK] : nullptr;
   int cached;
   if (entry && probeEvalCache(*entry, key, cached)) return state.staticEval = cached;
-  const int score = networkEvaluation(accumulatorAt(t, ply), state);
+  const int score = networkEvaluation(accumulatorAt(t, ply), board, state);
   state.staticEval = score;
   if (entry) storeEvalCache(*entry, key, score);
   return score;

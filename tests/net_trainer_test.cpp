@@ -76,6 +76,9 @@ const std::string& standardData() {
 int64_t integerEvaluation(const QuantisedNetwork& net, const uint8_t squares[64], int side) {
   const int n = int(net.header.hidden);
   const int64_t qa = net.header.qa, qb = net.header.qb;
+  int pieces = 0;
+  for (int sq = 0; sq < 64; ++sq) pieces += squares[sq] != EMPTY;
+  const size_t bucket = size_t(outputBucket(pieces, int(net.header.buckets)));
   std::vector<int64_t> acc[2];
   for (int view = 0; view < 2; ++view) {
     const int perspective = view == 0 ? side : 1 - side;
@@ -95,11 +98,11 @@ int64_t integerEvaluation(const QuantisedNetwork& net, const uint8_t squares[64]
       const int64_t clamped = std::clamp<int64_t>(acc[view][i], 0, qa);
       const int64_t activated =
           net.header.activation == ACTIVATION_SCRELU ? clamped * clamped : clamped;
-      sum += activated * net.outputWeights[size_t(view) * n + i];
+      sum += activated * net.outputWeights[(2 * bucket + size_t(view)) * n + i];
     }
   EXPECT_TRUE(sum >= INT32_MIN && sum <= INT32_MAX);
   if (net.header.activation == ACTIVATION_SCRELU) sum /= qa;
-  return (sum + net.outputBias) * int64_t(net.header.evalScale) / (qa * qb);
+  return (sum + net.outputBias[bucket]) * int64_t(net.header.evalScale) / (qa * qb);
 }
 
 // Positions of every kind: the perft set (openings, middlegames, endgames) and random boards.
@@ -203,7 +206,8 @@ TEST_F(NetTrainer, SeededRunsGiveByteIdenticalFiles) {
 TEST_F(NetTrainer, ResumedRunEqualsTheUninterruptedOne) {
   writeFile("data.bin", standardData());
   // With mirroring too: the checkpoint must carry the setting for the resumed epochs to match.
-  for (const char* mirror : {"", " --mirror"}) {
+  // And with output buckets, which the checkpoint must carry as well.
+  for (const char* mirror : {"", " --mirror", " --mirror --output-buckets 4"}) {
     for (const char* folder : {"whole", "halves"}) ASSERT_EQ(mkdir(folder, 0755), 0);
     const std::string training =
         std::string(QUICK) + mirror + " --epochs 4 --threads 1 ../data.bin";
@@ -222,6 +226,9 @@ TEST_F(NetTrainer, ResumedRunEqualsTheUninterruptedOne) {
     EXPECT_NE(run.out.find("resuming net.ckpt after epoch 2"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("epoch 2/4"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("mirrored halves") != std::string::npos, *mirror != 0) << run.out;
+    EXPECT_EQ(run.out.find("4 output buckets") != std::string::npos,
+              std::string(mirror).find("buckets") != std::string::npos)
+        << run.out;
     ASSERT_EQ(chdir(".."), 0);
 
     for (const char* file : {"net.cvnn", "net.ckpt", "net-epoch4.cvnn"})
@@ -266,13 +273,15 @@ TEST(NetTrainerGradient, MatchesTheSlopeOfTheLoss) {
   std::vector<uint32_t> order(positions.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = uint32_t(i);
   const float wdl = 0.3f;
-  for (uint32_t activation : {ACTIVATION_SCRELU, ACTIVATION_CRELU}) {
+  const std::pair<uint32_t, int> shapes[] = {
+      {ACTIVATION_SCRELU, 1}, {ACTIVATION_CRELU, 1}, {ACTIVATION_SCRELU, 8}};
+  for (const auto& [activation, buckets] : shapes) {
     FloatNetwork net;
-    initialiseNetwork(net, 32, activation, 3);
+    initialiseNetwork(net, 32, activation, 3, buckets);
     // Biases that put most accumulators inside (0, 1), and output weights large enough to move
     // the loss: every path of the backward pass carries weight.
     for (int i = 0; i < 32; ++i) net.params[net.featureBiasAt() + i] = 0.3f + 0.01f * i;
-    for (int i = 0; i < 64; ++i) net.params[net.outputWeightsAt() + i] *= 8.0f;
+    for (size_t i = net.outputWeightsAt(); i < net.outputBiasAt(); ++i) net.params[i] *= 8.0f;
     GradientBuffer buffer;
     buffer.reset(net);
     accumulateGradient(net, positions.data(), order.data(), 0, positions.size(), wdl, 1.0f, buffer);
@@ -282,8 +291,9 @@ TEST(NetTrainerGradient, MatchesTheSlopeOfTheLoss) {
     // on its square of the first position, from both views).
     PositionFeatures features;
     featuresOfRecord(positions[0], features);
-    std::vector<size_t> checked = {net.outputBiasAt()};
-    for (int i = 0; i < 64; i += 7) checked.push_back(net.outputWeightsAt() + i);
+    const int bucket = outputBucket(features.count, buckets);
+    std::vector<size_t> checked = {net.outputBiasAt(bucket)};
+    for (int i = 0; i < 64; i += 7) checked.push_back(net.outputWeightsAt(bucket) + i);
     for (int i = 0; i < 32; i += 5) checked.push_back(net.featureBiasAt() + i);
     for (int k = 0; k < features.count; k += 3)
       for (int i = 0; i < 32; i += 11) {
@@ -303,7 +313,8 @@ TEST(NetTrainerGradient, MatchesTheSlopeOfTheLoss) {
       agreeing += std::fabs(slope - derivative) <= 2e-3 + 0.02 * std::fabs(derivative);
     }
     EXPECT_EQ(agreeing, int(checked.size()))
-        << "of " << checked.size() << " (activation " << activation << ")";
+        << "of " << checked.size() << " (activation " << activation << ", " << buckets
+        << " buckets)";
   }
 }
 
@@ -332,7 +343,7 @@ TEST_F(NetTrainer, StartsFromTheWeightsOfANetworkFile) {
 
 TEST_F(NetTrainer, QuantisedEvaluationMatchesTheFloatOne) {
   writeFile("data.bin", standardData());
-  for (const char* activation : {"screlu", "crelu"}) {
+  for (const char* activation : {"screlu", "crelu", "screlu --output-buckets 8"}) {
     const ProgramRun run = runTrainerProgram(
         std::string(QUICK) + " --epochs 4 --hidden 64 --activation " + activation + " data.bin");
     ASSERT_EQ(run.code, 0) << run.err;
@@ -365,7 +376,11 @@ TEST_F(NetTrainer, QuantisedEvaluationMatchesTheFloatOne) {
       const Position board(fen);
       static Accumulator accumulator;
       refreshAccumulator(board.board, accumulator);
-      EXPECT_EQ(networkOutput(accumulator, board.state.side), engine) << fen;
+      EXPECT_EQ(networkOutput(accumulator, board.state.side,
+                              __builtin_popcountll(board.board.occupancy[WHITE] |
+                                                   board.board.occupancy[BLACK])),
+                engine)
+          << fen;
       EXPECT_NEAR(double(engine), trained, 40.0) << fen << " (" << activation << ")";
       worst = std::max(worst, std::fabs(engine - trained));
       total += std::fabs(engine - trained);
@@ -377,7 +392,10 @@ TEST_F(NetTrainer, QuantisedEvaluationMatchesTheFloatOne) {
       EXPECT_NEAR(floatEvaluation(checkpoint.net, mirrored.at, mirrored.side), trained, 1e-3)
           << fen;
     }
-    EXPECT_LT(total / count, std::string(activation) == "screlu" ? 10.0 : 20.0) << activation;
+    // (8 buckets of this tiny net: about 11 cp, each bucket's output weights trained on a few
+    // positions only.)
+    const std::string shape = activation;
+    EXPECT_LT(total / count, shape == "screlu" ? 10.0 : shape == "crelu" ? 20.0 : 15.0) << shape;
     std::printf("%s: integer against float evaluation, mean %.2f cp, worst %.2f cp\n", activation,
                 total / count, worst);
   }
@@ -392,7 +410,7 @@ TEST(NetTrainerClipping, EveryClippedNetworkPassesTheLoadersBounds) {
     for (int hidden : {32, 1024})
       for (float size : {0.5f, 3.0f, 1000.0f}) {
         FloatNetwork net;
-        initialiseNetwork(net, hidden, activation, 11);
+        initialiseNetwork(net, hidden, activation, 11, hidden == 32 ? 8 : 1);
         // The worst case for the accumulators: one sign everywhere; for the output sum: every
         // output weight at its limit.
         for (size_t i = 0; i < net.params.size(); ++i)
@@ -453,6 +471,8 @@ TEST_F(NetTrainer, BadInputIsRefusedWithAMessage) {
       {"folder", 1, "is a directory"},
       {"--hidden 100 data.bin", 2, "bad value for --hidden"},
       {"--hidden 2048 data.bin", 2, "bad value for --hidden"},
+      {"--output-buckets 9 data.bin", 2, "bad value for --output-buckets"},
+      {"--output-buckets 0 data.bin", 2, "bad value for --output-buckets"},
       {"--batch 0 data.bin", 2, "bad value for --batch"},
       {"--threads 0 data.bin", 2, "bad value for --threads"},
       {"--epochs many data.bin", 2, "bad value for --epochs"},

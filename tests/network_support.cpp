@@ -12,17 +12,20 @@ int16_t draw(std::mt19937& random, int limit) {
 
 }  // namespace
 
-QuantisedNetwork randomNetwork(uint32_t seed, uint32_t hidden, uint32_t activation) {
+QuantisedNetwork randomNetwork(uint32_t seed, uint32_t hidden, uint32_t activation,
+                               uint32_t buckets) {
   std::mt19937 random(seed);
   QuantisedNetwork net;
   net.header.hidden = hidden;
   net.header.activation = activation;
+  net.header.buckets = buckets;
   net.featureWeights.resize(size_t(NETWORK_INPUTS) * hidden);
   for (int16_t& w : net.featureWeights) w = draw(random, 64);
   net.featureBias.resize(hidden);
   for (int16_t& b : net.featureBias) b = draw(random, 64);
-  net.outputWeights.resize(2 * size_t(hidden));
+  net.outputWeights.resize(buckets * 2 * size_t(hidden));
   for (int16_t& w : net.outputWeights) w = draw(random, 16);
-  net.outputBias = draw(random, 2000);
+  net.outputBias.resize(buckets);
+  for (int32_t& b : net.outputBias) b = draw(random, 2000);
   return net;
 }

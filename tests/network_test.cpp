@@ -47,7 +47,8 @@ class NetworkTest : public ::testing::Test {
 
 // Two nets of different shapes: both activations, the largest and a small hidden layer.
 std::vector<QuantisedNetwork> testNets() {
-  return {randomNetwork(101, 256, ACTIVATION_SCRELU), randomNetwork(202, 32, ACTIVATION_CRELU)};
+  return {randomNetwork(101, 256, ACTIVATION_SCRELU), randomNetwork(202, 32, ACTIVATION_CRELU),
+          randomNetwork(303, 64, ACTIVATION_SCRELU, 8), randomNetwork(404, 96, ACTIVATION_CRELU, 3)};
 }
 
 bool sameAccumulator(const Accumulator& a, const Accumulator& b) {
@@ -59,6 +60,10 @@ bool sameAccumulator(const Accumulator& a, const Accumulator& b) {
 // The file format's formula straight from the weights, in wide integers.
 int referenceOutput(const QuantisedNetwork& net, const Board& board, int side) {
   const int n = int(net.header.hidden), qa = int(net.header.qa);
+  // Bucket by piece count: 2 to 5 pieces the first of 8, 30 to 32 the last; 11 wide of 3.
+  const int pieces = __builtin_popcountll(board.occupancy[WHITE] | board.occupancy[BLACK]);
+  const int width = net.header.buckets == 8 ? 4 : net.header.buckets == 3 ? 11 : 32;
+  const size_t bucket = size_t(std::min(pieces - 2, 31) / width);
   std::vector<int64_t> acc[2];
   for (int p = 0; p < 2; ++p) {
     acc[p].assign(net.featureBias.begin(), net.featureBias.end());
@@ -75,10 +80,11 @@ int referenceOutput(const QuantisedNetwork& net, const Board& board, int side) {
     for (int i = 0; i < n; ++i) {
       const int64_t a = std::min<int64_t>(std::max<int64_t>(acc[half == 0 ? side : side ^ 1][i], 0), qa);
       const int64_t activated = net.header.activation == ACTIVATION_SCRELU ? a * a : a;
-      sum += activated * net.outputWeights[size_t(half) * n + i];
+      sum += activated * net.outputWeights[(2 * bucket + size_t(half)) * n + i];
     }
   if (net.header.activation == ACTIVATION_SCRELU) sum /= qa;
-  return int((sum + net.outputBias) * net.header.evalScale / (int64_t(qa) * net.header.qb));
+  return int((sum + net.outputBias[bucket]) * net.header.evalScale /
+             (int64_t(qa) * net.header.qb));
 }
 
 std::vector<std::string> chess960Fens(int every) {
@@ -190,8 +196,9 @@ TEST_F(NetworkTest, EveryPathGivesTheFormulasIntegers) {
         ASSERT_TRUE(selectNetworkPath(path));
         Accumulator acc;
         refreshAccumulator(p.board, acc);
+        const int pieces = __builtin_popcountll(p.board.occupancy[WHITE] | p.board.occupancy[BLACK]);
         for (int side = WHITE; side <= BLACK; ++side)
-          EXPECT_EQ(networkOutput(acc, side), referenceOutput(net, p.board, side))
+          EXPECT_EQ(networkOutput(acc, side, pieces), referenceOutput(net, p.board, side))
               << networkPathName(path) << " " << fen << " side " << side;
       }
     }
@@ -256,6 +263,21 @@ TEST_F(NetworkTest, TheSearchLineEvaluatesEachPositionAsFromScratch) {
   evalCache = cache;
 }
 
+// Files written before output buckets (version 1, the word at 36 reserved as 0) still load, as
+// one bucket, and evaluate as the same net written as version 2.
+TEST_F(NetworkTest, VersionOneFilesLoadAsOneBucket) {
+  const QuantisedNetwork net = randomNetwork(707, 64);
+  std::vector<uint8_t> older = serialiseNetwork(net);
+  older[4] = 1;
+  older[36] = 0;
+  Position p("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3");
+  std::string error;
+  ASSERT_TRUE(installNetwork(older.data(), older.size(), "older", error)) << error;
+  const int fromOlder = networkEvaluationOf(p.board, p.state);
+  install(net);
+  EXPECT_EQ(networkEvaluationOf(p.board, p.state), fromOlder);
+}
+
 TEST_F(NetworkTest, DamagedNetsAreRefusedAndTheNetInUseStays) {
   install(randomNetwork(404, 32));
   Position p("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3");
@@ -273,6 +295,9 @@ TEST_F(NetworkTest, DamagedNetsAreRefusedAndTheNetInUseStays) {
       {"header only", std::vector<uint8_t>(good.begin(), good.begin() + 30)},
       {"wrong magic", withByte(0, 'X')},
       {"wrong version", withByte(4, 9)},
+      {"no output bucket", withByte(36, 0)},
+      {"more buckets than the size", withByte(36, 2)},
+      {"too many buckets", withByte(36, 9)},
       {"wrong architecture", withByte(12, 48)},
       {"corrupted weight", withByte(1000, uint8_t(good[1000] ^ 0x10))},
       {"one byte too many", [&] { auto b = good; b.push_back(0); return b; }()},

@@ -7,8 +7,9 @@
 namespace {
 
 constexpr char MAGIC[4] = {'C', 'V', 'T', 'K'};
-// Version 2 added the mirroring setting; version 1 checkpoints (without it) are still read.
-constexpr uint32_t VERSION = 2;
+// Version 2 added the mirroring setting, version 3 the output buckets; older checkpoints (without
+// them) are still read.
+constexpr uint32_t VERSION = 3;
 constexpr uint32_t MAX_STRING = 1 << 16;
 constexpr uint32_t MAX_FILES = 1 << 16;
 
@@ -100,6 +101,7 @@ std::vector<uint8_t> serialiseCheckpoint(const TrainerCheckpoint& c) {
   w.u32(uint32_t(s.epochs));
   w.u64(s.seed);
   w.u32(s.mirror ? 1 : 0);
+  w.u32(uint32_t(s.outputBuckets));
   w.text(s.out);
   w.u32(uint32_t(s.dataFiles.size()));
   for (const std::string& file : s.dataFiles) w.text(file);
@@ -126,7 +128,7 @@ bool parseCheckpoint(const std::vector<uint8_t>& bytes, TrainerCheckpoint& c, st
   Reader r(bytes, body);
   r.at = 4;
   const uint32_t version = r.u32();
-  if (version != VERSION && version != 1) {
+  if (version < 1 || version > VERSION) {
     error = "checkpoint version " + std::to_string(version) + ", this program reads 1 to " +
             std::to_string(VERSION);
     return false;
@@ -148,6 +150,7 @@ bool parseCheckpoint(const std::vector<uint8_t>& bytes, TrainerCheckpoint& c, st
   s.epochs = int(r.u32());
   s.seed = r.u64();
   s.mirror = version >= 2 && r.u32() != 0;
+  s.outputBuckets = version >= 3 ? int(r.u32()) : 1;
   s.out = r.text();
   const uint32_t files = r.u32();
   s.dataFiles.clear();
@@ -160,13 +163,13 @@ bool parseCheckpoint(const std::vector<uint8_t>& bytes, TrainerCheckpoint& c, st
   for (uint64_t& word : c.shuffle.s) word = r.u64();
   const uint64_t count = r.u64();
   c.net.hidden = s.hidden;
+  c.net.buckets = s.outputBuckets;
   c.net.activation = s.activation;
   const bool shapeOk = r.ok && s.hidden > 0 && s.hidden <= NETWORK_MAX_HIDDEN &&
-                       s.hidden % 32 == 0 && files <= MAX_FILES &&
+                       s.hidden % 32 == 0 && files <= MAX_FILES && s.outputBuckets >= 1 &&
+                       s.outputBuckets <= NETWORK_MAX_OUTPUT_BUCKETS &&
                        (s.activation == ACTIVATION_CRELU || s.activation == ACTIVATION_SCRELU);
-  FloatNetwork shape;
-  shape.hidden = s.hidden;
-  if (!shapeOk || count != shape.outputBiasAt() + 1) {
+  if (!shapeOk || count != c.net.parameterCount()) {
     error = "checkpoint of an unknown network shape";
     return false;
   }

@@ -5,9 +5,10 @@
 
 #include "tuning/net_trainer/random.h"
 
-void FloatNetwork::resize(int hiddenSize) {
+void FloatNetwork::resize(int hiddenSize, int outputBuckets) {
   hidden = hiddenSize;
-  params.assign(outputBiasAt() + 1, 0.0f);
+  buckets = outputBuckets;
+  params.assign(parameterCount(), 0.0f);
 }
 
 namespace {
@@ -82,10 +83,13 @@ float forwardNetwork(const FloatNetwork& net, const PositionFeatures& features, 
   const int n = net.hidden;
   accumulate(net.featureWeights(), net.featureBias(), features.us, features.count, n, accUs);
   accumulate(net.featureWeights(), net.featureBias(), features.them, features.count, n, accThem);
-  const float* w = net.outputWeights();
+  const int bucket = outputBucket(features.count, net.buckets);
+  const float* w = net.outputWeights(bucket);
   if (net.activation == ACTIVATION_SCRELU)
-    return halfOutput<true>(accUs, w, n) + halfOutput<true>(accThem, w + n, n) + net.outputBias();
-  return halfOutput<false>(accUs, w, n) + halfOutput<false>(accThem, w + n, n) + net.outputBias();
+    return halfOutput<true>(accUs, w, n) + halfOutput<true>(accThem, w + n, n) +
+           net.outputBias(bucket);
+  return halfOutput<false>(accUs, w, n) + halfOutput<false>(accThem, w + n, n) +
+         net.outputBias(bucket);
 }
 
 double floatEvaluation(const FloatNetwork& net, const uint8_t squares[64], int sideToMove) {
@@ -96,8 +100,9 @@ double floatEvaluation(const FloatNetwork& net, const uint8_t squares[64], int s
          TRAINER_EVAL_SCALE;
 }
 
-void initialiseNetwork(FloatNetwork& net, int hidden, uint32_t activation, uint64_t seed) {
-  net.resize(hidden);
+void initialiseNetwork(FloatNetwork& net, int hidden, uint32_t activation, uint64_t seed,
+                       int buckets) {
+  net.resize(hidden, buckets);
   net.activation = activation;
   TrainerRandom random;
   random.seed(seed, 1);
@@ -120,17 +125,21 @@ void clipNetwork(FloatNetwork& net) {
   float* p = net.params.data();
   for (size_t i = 0; i < net.outputWeightsAt(); ++i)
     p[i] = std::clamp(p[i], -FEATURE_WEIGHT_LIMIT, FEATURE_WEIGHT_LIMIT);
-  double magnitude = 0;
-  for (size_t i = net.outputWeightsAt(); i < net.outputBiasAt(); ++i) {
-    p[i] = std::clamp(p[i], -OUTPUT_WEIGHT_LIMIT, OUTPUT_WEIGHT_LIMIT);
-    magnitude += std::fabs(p[i]);
-  }
   const double budget = outputWeightBudget(net);
-  if (magnitude > budget) {
-    const float shrink = float(budget / magnitude);
-    for (size_t i = net.outputWeightsAt(); i < net.outputBiasAt(); ++i) p[i] *= shrink;
+  for (int bucket = 0; bucket < net.buckets; ++bucket) {
+    const size_t begin = net.outputWeightsAt(bucket), end = net.outputWeightsAt(bucket + 1);
+    double magnitude = 0;
+    for (size_t i = begin; i < end; ++i) {
+      p[i] = std::clamp(p[i], -OUTPUT_WEIGHT_LIMIT, OUTPUT_WEIGHT_LIMIT);
+      magnitude += std::fabs(p[i]);
+    }
+    if (magnitude > budget) {
+      const float shrink = float(budget / magnitude);
+      for (size_t i = begin; i < end; ++i) p[i] *= shrink;
+    }
+    float& bias = p[net.outputBiasAt(bucket)];
+    bias = std::clamp(bias, -OUTPUT_BIAS_LIMIT, OUTPUT_BIAS_LIMIT);
   }
-  p[net.outputBiasAt()] = std::clamp(p[net.outputBiasAt()], -OUTPUT_BIAS_LIMIT, OUTPUT_BIAS_LIMIT);
 }
 
 QuantisedNetwork quantiseNetwork(const FloatNetwork& net) {
@@ -140,6 +149,7 @@ QuantisedNetwork quantiseNetwork(const FloatNetwork& net) {
   q.header.qa = TRAINER_QA;
   q.header.qb = TRAINER_QB;
   q.header.evalScale = TRAINER_EVAL_SCALE;
+  q.header.buckets = uint32_t(net.buckets);
   auto toInt16 = [](double value) {
     return int16_t(std::clamp(std::lround(value), long(INT16_MIN), long(INT16_MAX)));
   };
@@ -150,16 +160,19 @@ QuantisedNetwork quantiseNetwork(const FloatNetwork& net) {
   q.featureBias.resize(size_t(net.hidden));
   for (int i = 0; i < net.hidden; ++i)
     q.featureBias[i] = toInt16(double(net.featureBias()[i]) * TRAINER_QA);
-  q.outputWeights.resize(2 * size_t(net.hidden));
-  for (int i = 0; i < 2 * net.hidden; ++i)
-    q.outputWeights[i] = toInt16(double(net.outputWeights()[i]) * TRAINER_QB);
-  q.outputBias = int32_t(std::lround(double(net.outputBias()) * TRAINER_QA * TRAINER_QB));
+  const size_t outputs = size_t(net.buckets) * 2 * size_t(net.hidden);
+  q.outputWeights.resize(outputs);
+  for (size_t i = 0; i < outputs; ++i)
+    q.outputWeights[i] = toInt16(double(p[net.outputWeightsAt() + i]) * TRAINER_QB);
+  q.outputBias.resize(size_t(net.buckets));
+  for (int b = 0; b < net.buckets; ++b)
+    q.outputBias[b] = int32_t(std::lround(double(net.outputBias(b)) * TRAINER_QA * TRAINER_QB));
   return q;
 }
 
 FloatNetwork dequantiseNetwork(const QuantisedNetwork& q) {
   FloatNetwork net;
-  net.resize(int(q.header.hidden));
+  net.resize(int(q.header.hidden), int(q.header.buckets));
   net.activation = q.header.activation;
   const double qa = q.header.qa, qb = q.header.qb;
   // The engine's evaluation scale may differ from 400; the float output is in units of 400.
@@ -167,8 +180,9 @@ FloatNetwork dequantiseNetwork(const QuantisedNetwork& q) {
   float* p = net.params.data();
   for (size_t i = 0; i < q.featureWeights.size(); ++i) p[i] = float(q.featureWeights[i] / qa);
   for (int i = 0; i < net.hidden; ++i) p[net.featureBiasAt() + i] = float(q.featureBias[i] / qa);
-  for (int i = 0; i < 2 * net.hidden; ++i)
+  for (size_t i = 0; i < q.outputWeights.size(); ++i)
     p[net.outputWeightsAt() + i] = float(q.outputWeights[i] / qb * outputScale);
-  p[net.outputBiasAt()] = float(q.outputBias / (qa * qb) * outputScale);
+  for (int b = 0; b < net.buckets; ++b)
+    p[net.outputBiasAt(b)] = float(q.outputBias[b] / (qa * qb) * outputScale);
   return net;
 }

@@ -51,10 +51,8 @@ void accumulateGradient(const FloatNetwork& net, const PositionRecord* positions
                         const uint32_t* order, size_t begin, size_t end, float wdl, float scale,
                         GradientBuffer& buffer) {
   const int n = net.hidden;
-  const float* outputWeights = net.outputWeights();
   float* featureGrad = buffer.grad.data();
   float* biasGrad = featureGrad + net.featureBiasAt();
-  float* outputGrad = featureGrad + net.outputWeightsAt();
   float* deltaUs = buffer.deltaUs.data();
   float* deltaThem = buffer.deltaThem.data();
   PositionFeatures features;
@@ -63,6 +61,9 @@ void accumulateGradient(const FloatNetwork& net, const PositionRecord* positions
     const PositionRecord& position = positions[order[k] & ~MIRRORED_ENTRY];
     featuresOfRecord(position, features);
     if (order[k] & MIRRORED_ENTRY) mirrorFeatures(features);
+    const int bucket = outputBucket(features.count, net.buckets);
+    const float* outputWeights = net.outputWeights(bucket);
+    float* outputGrad = featureGrad + net.outputWeightsAt(bucket);
     const float out = forwardNetwork(net, features, buffer.accUs.data(), buffer.accThem.data());
     const float predicted = sigmoid(out);
     const float error = predicted - trainingTarget(position, wdl);
@@ -77,7 +78,7 @@ void accumulateGradient(const FloatNetwork& net, const PositionRecord* positions
       backThroughActivation<false>(buffer.accThem.data(), outputWeights + n, g, n, deltaThem,
                                    outputGrad + n);
     }
-    featureGrad[net.outputBiasAt()] += g;
+    featureGrad[net.outputBiasAt(bucket)] += g;
     for (int i = 0; i < n; ++i) biasGrad[i] += deltaUs[i] + deltaThem[i];
     addColumns(features.us, features.count, deltaUs, n, featureGrad);
     addColumns(features.them, features.count, deltaThem, n, featureGrad);

@@ -23,6 +23,7 @@ const char USAGE[] =
     "                (default: the out name with the extension .ckpt)\n"
     "  --hidden N    hidden neurons a side, a multiple of 32 up to 1024 (256)\n"
     "  --activation screlu|crelu   (screlu)\n"
+    "  --output-buckets N   output layers, one for each range of piece counts, 1 to 8 (1)\n"
     "  --epochs N (20)  --batch N (16384)  --lr X (0.001, cosine decay to a tenth)\n"
     "  --weight-decay X (0.01)  --wdl X (0.25, the share of the game result in the target)\n"
     "  --init NET    start from the weights of a network file of the same shape\n"
@@ -106,6 +107,8 @@ int main(int argc, char** argv) {
       settings.init = value;
     else if (option == "--hidden")
       ok = parseInt(value, 32, NETWORK_MAX_HIDDEN, settings.hidden) && settings.hidden % 32 == 0;
+    else if (option == "--output-buckets")
+      ok = parseInt(value, 1, NETWORK_MAX_OUTPUT_BUCKETS, settings.outputBuckets);
     else if (option == "--activation") {
       const std::string name = value;
       settings.activation = name == "crelu" ? ACTIVATION_CRELU : ACTIVATION_SCRELU;

@@ -29,6 +29,8 @@ bool validateSettings(const TrainerSettings& s, std::string& error) {
   if (s.hidden < 32 || s.hidden > NETWORK_MAX_HIDDEN || s.hidden % 32 != 0)
     return refuse("the hidden size must be a multiple of 32 from 32 to " +
                   std::to_string(NETWORK_MAX_HIDDEN));
+  if (s.outputBuckets < 1 || s.outputBuckets > NETWORK_MAX_OUTPUT_BUCKETS)
+    return refuse("output buckets must be 1 to " + std::to_string(NETWORK_MAX_OUTPUT_BUCKETS));
   if (s.activation != ACTIVATION_CRELU && s.activation != ACTIVATION_SCRELU)
     return refuse("unknown activation");
   if (!(s.wdl >= 0 && s.wdl <= 1)) return refuse("wdl must be from 0 to 1");
@@ -105,6 +107,11 @@ std::string validationText(double loss) {
   return text;
 }
 
+// ", 8 output buckets" when there is more than one.
+std::string bucketText(int buckets) {
+  return buckets > 1 ? ", " + std::to_string(buckets) + " output buckets" : "";
+}
+
 // Whether position `index` is seen mirrored in `epoch`: a hash rather than the shuffling
 // generator, so that runs without mirroring shuffle as before.
 bool mirrorsInEpoch(uint64_t seed, int epoch, uint32_t index) {
@@ -129,10 +136,12 @@ bool startFromFile(const TrainerSettings& s, FloatNetwork& net, std::string& err
     error = s.init + ": " + error;
     return false;
   }
-  if (int(quantised.header.hidden) != s.hidden || quantised.header.activation != s.activation) {
+  if (int(quantised.header.hidden) != s.hidden || quantised.header.activation != s.activation ||
+      int(quantised.header.buckets) != s.outputBuckets) {
     error = s.init + " is a 768 -> " + std::to_string(quantised.header.hidden) + " x 2 -> 1 " +
-            activationName(quantised.header.activation) + " network; give --hidden and " +
-            "--activation to match";
+            activationName(quantised.header.activation) + " network with " +
+            std::to_string(quantised.header.buckets) + " output bucket(s); give --hidden, " +
+            "--activation and --output-buckets to match";
     return false;
   }
   net = dequantiseNetwork(quantised);
@@ -216,7 +225,7 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
     state.trainingPositions = set.training.size();
     state.heldoutPositions = set.heldout.size();
     if (s.init.empty())
-      initialiseNetwork(state.net, s.hidden, s.activation, s.seed);
+      initialiseNetwork(state.net, s.hidden, s.activation, s.seed, s.outputBuckets);
     else if (!startFromFile(s, state.net, error))
       return 1;
     state.adam.reset(state.net);
@@ -242,10 +251,11 @@ int runTrainer(const TrainerSettings& given, std::FILE* log, std::string& error,
   if (out) {
     std::fprintf(out,
                  "%zu training positions, %zu held out (%llu of %llu games)\n"
-                 "network 768 -> %d x 2 -> 1, %s; %d epoch%s of batches of %d; AdamW, lr %g "
+                 "network 768 -> %d x 2 -> 1, %s%s; %d epoch%s of batches of %d; AdamW, lr %g "
                  "(cosine to %g), weight decay %g; wdl %g;%s seed %llu; %d thread%s\n",
                  count, set.heldout.size(), (unsigned long long)set.heldoutGames,
-                 (unsigned long long)set.games, s.hidden, activationName(s.activation), s.epochs,
+                 (unsigned long long)set.games, s.hidden, activationName(s.activation),
+                 bucketText(s.outputBuckets).c_str(), s.epochs,
                  s.epochs == 1 ? "" : "s", s.batch, s.learningRate,
                  s.learningRate * FINAL_RATE_SHARE, s.weightDecay, s.wdl,
                  s.mirror ? " mirrored halves;" : "",

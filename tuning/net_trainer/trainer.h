@@ -13,6 +13,7 @@ struct TrainerSettings {
   // What the run learns from and how; a checkpoint records these and a resumed run keeps them.
   std::vector<std::string> dataFiles;
   int hidden = 256;
+  int outputBuckets = 1;
   uint32_t activation = ACTIVATION_SCRELU;
   double wdl = 0.25;
   double learningRate = 0.001;
