@@ -508,11 +508,4 @@ TEST_F(NetTrainer, BadInputIsRefusedWithAMessage) {
   EXPECT_NE(torn.out.find("a torn tail of 100 bytes ignored"), std::string::npos) << torn.out;
 }
 
-TEST(NetTrainerFiles, DerivedNamesSitBesideTheirFile) {
-  EXPECT_EQ(pathStem("nets/n1.cvnn"), "nets/n1");
-  EXPECT_EQ(pathStem("nets.d/n1"), "nets.d/n1");
-  EXPECT_EQ(pathStem(".hidden"), ".hidden");
-  EXPECT_EQ(epochNetworkPath("run/n1.ckpt", 7), "run/n1-epoch7.cvnn");
-}
-
 }  // namespace
