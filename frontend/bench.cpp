@@ -4,6 +4,7 @@
 #include "board/fen.h"
 #include "board/movetext.h"
 #include "frontend/engine_state.h"
+#include "frontend/evaluation_options.h"
 #include "frontend/input.h"
 #include "frontend/search_commands.h"
 #include "search/time_control.h"
@@ -52,6 +53,8 @@ int64_t runBench() {
   // The positions are standard chess: the signature must not depend on UCI_Chess960.
   const bool savedChess960 = chess960;
   chess960 = false;
+  // A limited-strength game may have left the table playing: bench measures the chosen evaluation.
+  selectSearchEvaluation(false);
   // Lines typed behind "bench" run after it, "quit" included, so that a script's "bench" then
   // "quit" gets its signature; "stop" alone ends it, and the node total of a cut search would be
   // a false signature.

@@ -11,6 +11,9 @@
 namespace {
 
 std::string embeddedNetworkError;  // why the embedded net was refused; empty when it was not
+// The evaluation of full-strength searches: the table after "TableEvaluation true", "-av", or
+// when no net is usable. Limited-strength searches play on the table whatever this says.
+bool tableChosen = true;
 
 }  // namespace
 
@@ -24,12 +27,13 @@ void applyStartupEvaluation() {
   if (!networkInstalled())
     emitLine("info string the embedded network is unusable (%s); the table evaluation plays\n",
              embeddedNetworkError.c_str());
-  useTableEvaluation(TABLE_EVALUATION_DEFAULT || !networkInstalled());
+  tableChosen = TABLE_EVALUATION_DEFAULT || !networkInstalled();
   // A table loaded to be measured is measured: tuning scripts start the engine with "-av".
   if (!paramFileName.empty()) {
-    useTableEvaluation(true);
+    tableChosen = true;
     emitLine("info string -av %s: the table evaluation plays\n", paramFileName.c_str());
   }
+  useTableEvaluation(tableChosen);
 }
 
 void setEvalFileOption(const std::string& value) {
@@ -44,14 +48,25 @@ void setEvalFileOption(const std::string& value) {
   }
   networkChanged();
   emitLine("info string network %s in use (%u hidden)%s\n", name.c_str(), networkHiddenSize(),
-           tableEvaluationInUse() ? "; TableEvaluation is true, so the table plays" : "");
+           tableChosen ? "; TableEvaluation is true, so the table plays" : "");
 }
 
 void setTableEvaluationOption(const std::string& value) {
   const bool on = strcasecmp(value.c_str(), "true") == 0;
   if (!on && strcasecmp(value.c_str(), "false") != 0) return;
-  if (!useTableEvaluation(on))
+  tableChosen = on;
+  if (!useTableEvaluation(on)) {
+    tableChosen = true;
     emitLine("info string no usable network is installed; the table evaluation plays\n");
+  }
+}
+
+void selectSearchEvaluation(bool limitedStrength) {
+  const bool table = tableChosen || limitedStrength;
+  if (table == tableEvaluationInUse()) return;
+  useTableEvaluation(table);
+  if (limitedStrength)
+    emitLine("info string UCI_LimitStrength: the levels play with the table evaluation\n");
 }
 
 void runOnTable(void (*tool)()) {

@@ -20,6 +20,10 @@ void setEvalFileOption(const std::string& value);
 // "setoption name TableEvaluation value true|false".
 void setTableEvaluationOption(const std::string& value);
 
+// Before every "go": the evaluation chosen above, or the table for a limited-strength search (the
+// levels were calibrated on it), said in an "info string" when a limited search leaves the net.
+void selectSearchEvaluation(bool limitedStrength);
+
 // Runs a tool that measures the parameter table ("provred", "provale") on the table, whatever
 // the searches use otherwise, and restores the selection afterwards.
 void runOnTable(void (*tool)());

@@ -195,6 +195,7 @@ void answerGo() {
 }
 
 void runGoSearch() {
+  selectSearchEvaluation(limitStrength);
   SearchRequest request;
   request.rootPly = currentPly;
   request.lastIrreversiblePly = lastIrreversiblePly;

@@ -59,6 +59,7 @@ TEST_F(EvalFileTest, DamagedFilesAreRefusedAndTheNetInUseKeepsPlaying) {
   writeFile(dir + "/good.nnue", bytesText(good));
 
   auto engine = startEngine();
+  EXPECT_EQ(engine->command("setoption name TableEvaluation value true"), Lines{});
   const std::string embedded = oneLine(engine->command("evalnet"));
   EXPECT_TRUE(std::regex_match(embedded, std::regex(
       "network -?[0-9]+ table -?[0-9]+ \\(centipawns, white's view\\)"))) << embedded;
@@ -110,6 +111,7 @@ Lines searchLines(EngineProcess& engine, const std::string& go) {
 
 TEST(EvalOptions, TheTableStaysWhatEvalMeasuresAndSwitchingForgetsTheOther) {
   auto engine = startEngine();
+  EXPECT_EQ(engine->command("setoption name TableEvaluation value true"), Lines{});
   const Lines table = engine->command("eval");
   EXPECT_EQ(engine->command("setoption name TableEvaluation value false"), Lines{});
   EXPECT_EQ(engine->command("eval"), table);  // "eval" is the table's, whatever plays
@@ -119,6 +121,7 @@ TEST(EvalOptions, TheTableStaysWhatEvalMeasuresAndSwitchingForgetsTheOther) {
   EXPECT_EQ(engine->command("setoption name TableEvaluation value true"), Lines{});
   const Lines again = searchLines(*engine, "go nodes 3000");
   auto fresh = startEngine();
+  EXPECT_EQ(fresh->command("setoption name TableEvaluation value true"), Lines{});
   const Lines first = searchLines(*fresh, "go nodes 3000");
   EXPECT_EQ(again, first);
   EXPECT_NE(withNet, first);

@@ -1,7 +1,7 @@
 // Limited strength: the levels grow with the Elo and never choose a move a piece worse than the
 // best; the choice strays more at lower levels; and through the pipe a weaker level answers with
 // a legal move among the lines it printed, within its node budget, still mates in one, takes the
-// time of a full-strength search, and goes back to full strength when asked.
+// time of a full-strength search, goes back to full strength when asked, and plays on the table.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -222,3 +222,38 @@ TEST(LimitedStrength, FullStrengthAgainWhenTurnedOffAndSeveralThreadsAnswerOnce)
 }
 
 }  // namespace
+
+// The levels were measured on the table evaluation: a limited search plays on it whatever plays
+// at full strength (said once, when it leaves the net), and full strength has the net back.
+TEST(LimitedStrength, PlaysOnTheTableTheLevelsWereMeasuredOn) {
+  const std::string fen = "r1bq1rk1/ppp2ppp/2np1n2/2b1p3/2B1P3/2PP1N2/PP3PPP/RNBQ1RK1 w - - 1 7";
+  Lines said;
+  auto depthOneScore = [&](EngineProcess& engine) {
+    engine.send("position fen " + fen);
+    const Answer answer = goAndWait(engine, "go depth 1");
+    int score = 0;
+    for (const std::string& line : answer.lines) {
+      if (startsWith(line, "info string")) said.push_back(line);
+      const size_t at = line.find(" score cp ");
+      if (at != std::string::npos && readPrintedLine(line).multiPv <= 1)
+        score = std::stoi(line.substr(at + 10));
+    }
+    return score;
+  };
+  auto table = startEngine();
+  EXPECT_EQ(table->command("setoption name TableEvaluation value true"), Lines{});
+  const int tableScore = depthOneScore(*table);
+  auto engine = startEngine();
+  EXPECT_EQ(engine->command("setoption name TableEvaluation value false"), Lines{});
+  const int netScore = depthOneScore(*engine);
+  ASSERT_NE(netScore, tableScore);  // the position tells the two apart
+  ASSERT_EQ(said, Lines{});
+  EXPECT_EQ(engine->command("setoption name UCI_LimitStrength value true"), Lines{});
+  EXPECT_EQ(depthOneScore(*engine), tableScore);
+  EXPECT_EQ(depthOneScore(*engine), tableScore);
+  EXPECT_EQ(said, Lines{"info string UCI_LimitStrength: the levels play with the table evaluation"});
+  said.clear();
+  EXPECT_EQ(engine->command("setoption name UCI_LimitStrength value false"), Lines{});
+  EXPECT_EQ(depthOneScore(*engine), netScore);
+  EXPECT_EQ(said, Lines{});
+}
