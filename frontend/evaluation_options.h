@@ -4,9 +4,9 @@
 
 #include <string>
 
-// The evaluation the engine starts with. The table until a trained net beats it; shipping the
-// net as the default is a change of this line alone.
-constexpr bool TABLE_EVALUATION_DEFAULT = true;
+// The evaluation the engine starts with: the embedded net, since one beat the table by SPRT (true
+// makes the table the default again; every table tool and "-av" use the table either way).
+constexpr bool TABLE_EVALUATION_DEFAULT = false;
 
 // Start-up, before the first command: the embedded net (engine data, every program) ...
 void installStartupNetwork();
