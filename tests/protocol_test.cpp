@@ -450,21 +450,6 @@ TEST(SearchOutput, ANewGameSearchesAsAFreshEngineDoes) {
   EXPECT_EQ(gist(again), gist(first));
 }
 
-TEST(SearchOutput, NodeLimitedSearchesAreReproducible) {
-  std::string results[2];
-  for (std::string& result : results) {
-    auto engine = startEngine();
-    engine->send(
-        "position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
-    Answer answer = goAndWait(*engine, "go nodes 30000");
-    const std::string info = lastInfo(answer.lines);
-    EXPECT_LE(std::stoll(wordAfter(info, "nodes")), 30001) << info;
-    result = answer.lines.back() + " / " + wordAfter(info, "score") + " " + wordAfter(info, "cp") +
-             " " + info.substr(info.find(" pv "));
-  }
-  EXPECT_EQ(results[0], results[1]);
-}
-
 // One placement searched with either side to move, as an interface analysing a position after a
 // side switch does: each answer belongs to its side.
 TEST(SearchOutput, OnePlacementWithEitherSideToMove) {
