@@ -41,6 +41,13 @@ TEST_F(EvalFileTest, DamagedFilesAreRefusedAndTheNetInUseKeepsPlaying) {
   wrongSize.push_back(0);
   corrupted[5000] ^= 0x01;
   wrongShape[12] = 40;  // 40 hidden: not a multiple of 32
+  std::vector<uint8_t> version = good, noBucket = good, manyBuckets = good, twoBuckets = good;
+  version[4] = 9;
+  noBucket[36] = 0;
+  manyBuckets[36] = 9;
+  twoBuckets[36] = 2;  // the size of one
+  QuantisedNetwork huge = randomNetwork(78, 64);
+  for (int f = 0; f < 40; ++f) huge.featureWeights[size_t(f) * 64] = 2000;  // 32 * 2000 > 32767
   struct Case {
     std::string file, bytes, reason;
   };
@@ -50,6 +57,12 @@ TEST_F(EvalFileTest, DamagedFilesAreRefusedAndTheNetInUseKeepsPlaying) {
       {"size.nnue", bytesText(wrongSize), "size "},
       {"checksum.nnue", bytesText(corrupted), "checksum mismatch (damaged file)"},
       {"shape.nnue", bytesText(wrongShape), "unsupported architecture"},
+      {"header.nnue", bytesText(good).substr(0, 30), "too short for a network header"},
+      {"version.nnue", bytesText(version), "network file version 9, this program reads 1 to "},
+      {"nobucket.nnue", bytesText(noBucket), "unsupported architecture"},
+      {"buckets.nnue", bytesText(manyBuckets), "unsupported architecture"},
+      {"twobuckets.nnue", bytesText(twoBuckets), "size "},
+      {"overflow.nnue", bytesText(serialiseNetwork(huge)), "an accumulator could overflow"},
       {"missing.nnue", "", "cannot open the file"},
       {"folder.nnue", "", "not a regular file"},
   };

@@ -1,7 +1,8 @@
 // The network evaluation in-process: accumulators kept move by move equal those computed from
 // scratch, every instruction-set path gives the integers of the file format's formula (worked
 // out here independently), colour-flipped positions score alike, and the search's lazily kept
-// accumulators give the evaluation of the position they stand for.
+// accumulators give the evaluation of the position they stand for. Damaged files are refused in
+// network_protocol_test.cpp, through the option that loads them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -183,8 +184,8 @@ TEST_F(NetworkTest, IncrementalAccumulatorsEqualARefreshOnEveryPath) {
   }
 }
 
-TEST_F(NetworkTest, EveryPathGivesTheFormulasIntegers) {
-  std::vector<std::string> fens = {START_FEN};
+TEST_F(NetworkTest, EveryPathGivesTheFormulasIntegersAndFlippedColoursScoreAlike) {
+  std::vector<std::string> fens = {START_FEN, "4k3/8/8/8/8/8/4P3/4K3 w - - 60 90"};
   for (const PerftCase& c : loadPerftCases()) fens.push_back(c.fen);
   std::mt19937 random(5);
   for (int i = 0; i < 40; ++i) fens.push_back(randomPosition(random, i % 3 == 0));
@@ -200,23 +201,12 @@ TEST_F(NetworkTest, EveryPathGivesTheFormulasIntegers) {
         for (int side = WHITE; side <= BLACK; ++side)
           EXPECT_EQ(networkOutput(acc, side, pieces), referenceOutput(net, p.board, side))
               << networkPathName(path) << " " << fen << " side " << side;
+        // The same position with the colours exchanged is the same for the side to move.
+        Position flipped(mirrorFen(fen));
+        EXPECT_EQ(networkEvaluationOf(p.board, p.state),
+                  networkEvaluationOf(flipped.board, flipped.state))
+            << networkPathName(path) << " " << fen;
       }
-    }
-  }
-}
-
-TEST_F(NetworkTest, ColourFlippedPositionsScoreAlikeForTheSideToMove) {
-  std::vector<std::string> fens = {START_FEN, "4k3/8/8/8/8/8/4P3/4K3 w - - 60 90"};
-  for (const PerftCase& c : loadPerftCases()) fens.push_back(c.fen);
-  std::mt19937 random(3);
-  for (int i = 0; i < 30; ++i) fens.push_back(randomPosition(random, i % 2 == 0));
-  for (const QuantisedNetwork& net : testNets()) {
-    install(net);
-    for (const std::string& fen : fens) {
-      Position p(fen), flipped(mirrorFen(fen));
-      EXPECT_EQ(networkEvaluationOf(p.board, p.state),
-                networkEvaluationOf(flipped.board, flipped.state))
-          << fen;
     }
   }
 }
@@ -276,38 +266,4 @@ TEST_F(NetworkTest, VersionOneFilesLoadAsOneBucket) {
   const int fromOlder = networkEvaluationOf(p.board, p.state);
   install(net);
   EXPECT_EQ(networkEvaluationOf(p.board, p.state), fromOlder);
-}
-
-TEST_F(NetworkTest, DamagedNetsAreRefusedAndTheNetInUseStays) {
-  install(randomNetwork(404, 32));
-  Position p("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3");
-  const int before = networkEvaluationOf(p.board, p.state);
-  const std::vector<uint8_t> good = serialiseNetwork(randomNetwork(505, 32));
-  auto withByte = [&](size_t at, uint8_t value) {
-    std::vector<uint8_t> bytes = good;
-    bytes[at] = value;
-    return bytes;
-  };
-  QuantisedNetwork huge = randomNetwork(606, 32);
-  for (int f = 0; f < 40; ++f) huge.featureWeights[size_t(f) * 32] = 2000;  // 32 * 2000 > 32767
-  const std::vector<std::pair<std::string, std::vector<uint8_t>>> damaged = {
-      {"truncated", std::vector<uint8_t>(good.begin(), good.end() - 100)},
-      {"header only", std::vector<uint8_t>(good.begin(), good.begin() + 30)},
-      {"wrong magic", withByte(0, 'X')},
-      {"wrong version", withByte(4, 9)},
-      {"no output bucket", withByte(36, 0)},
-      {"more buckets than the size", withByte(36, 2)},
-      {"too many buckets", withByte(36, 9)},
-      {"wrong architecture", withByte(12, 48)},
-      {"corrupted weight", withByte(1000, uint8_t(good[1000] ^ 0x10))},
-      {"one byte too many", [&] { auto b = good; b.push_back(0); return b; }()},
-      {"could overflow", serialiseNetwork(huge)},
-  };
-  for (const auto& [what, bytes] : damaged) {
-    std::string error;
-    EXPECT_FALSE(installNetwork(bytes.data(), bytes.size(), "damaged", error)) << what;
-    EXPECT_FALSE(error.empty()) << what;
-    EXPECT_EQ(networkName(), "test") << what;
-    EXPECT_EQ(networkEvaluationOf(p.board, p.state), before) << what;
-  }
 }
