@@ -16,6 +16,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -33,6 +34,17 @@ inline bool startsWith(const std::string& s, const std::string& prefix) {
   return s.compare(0, prefix.size(), prefix) == 0;
 }
 inline bool isInfoString(const std::string& line) { return startsWith(line, "info string "); }
+// The word after `key` in an info line ("" when the line has no such word).
+inline std::string infoField(const std::string& line, const std::string& key) {
+  std::istringstream words(line);
+  for (std::string word; words >> word;)
+    if (word == key && words >> word) return word;
+  return "";
+}
+inline int countBestmoves(const std::vector<std::string>& lines) {
+  return int(std::count_if(lines.begin(), lines.end(),
+                           [](const std::string& l) { return startsWith(l, "bestmove"); }));
+}
 
 class EngineProcess {
  public:

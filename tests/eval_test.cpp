@@ -6,7 +6,6 @@
 #include <cstring>
 #include <random>
 
-#include "board/kpk.h"
 #include "board/makemove.h"
 #include "board/tables.h"
 #include "eval/derived.h"
@@ -70,36 +69,6 @@ TEST(EvalSymmetry, CrowdedPositionsStayInsideEveryTableAndClearOfMateScores) {
   }
 }
 
-// ---- Pawn terms ----
-
-// An enemy rook or queen halves a free passed pawn only from the pawn's own file; one that
-// reaches the pawn or its stop square from the side leaves it whole.
-TEST(EvalPawns, HeavyPiecesHalveAPasserOnlyFromItsFile) {
-  struct Case {
-    const char* fen;
-    int mg, eg;  // white's pawn terms
-  } const cases[] = {
-      {"7k/8/r7/4P3/8/8/8/6K1 w - - 0 1", 46, 56},  // the rook reaches e6 along the rank
-      {"7k/8/8/4P3/8/8/8/q5K1 w - - 0 1", 46, 68},  // the queen reaches e5 on the diagonal
-  };
-  const HandSetTable handSet;
-  for (const Case& c : cases) {
-    const Position p(c.fen);
-    int mg = 0, eg = 0;
-    evalPawns<WHITE>(p.board, p.state, mg, eg);
-    EXPECT_EQ(mg, c.mg) << c.fen;
-    EXPECT_EQ(eg, c.eg) << c.fen;
-  }
-  // Behind the pawn on its file the rook does halve it, far below the rook on the rank.
-  int mg[2] = {}, eg[2] = {};
-  for (int i = 0; i < 2; ++i) {
-    const Position p(i == 0 ? "7k/8/8/4P3/8/8/8/4r1K1 w - - 0 1" : cases[0].fen);
-    evalPawns<WHITE>(p.board, p.state, mg[i], eg[i]);
-  }
-  EXPECT_LT(mg[0], mg[1] * 3 / 4);
-  EXPECT_LT(eg[0], eg[1] * 3 / 4);
-}
-
 // ---- Endgame knowledge ----
 
 constexpr int WON = 5000;  // the endgame rules score a won ending above this
@@ -137,35 +106,6 @@ TEST(EvalEndgames, KnownResults) {
             whiteEval("7k/8/5K2/8/8/8/8/3BN3 w - - 0 1"));
   EXPECT_GT(whiteEval("7k/8/5K2/8/8/8/8/2B1N3 w - - 0 1"),
             whiteEval("8/8/8/4k3/8/8/2K5/2B1N3 w - - 0 1"));
-}
-
-TEST(EvalEndgames, KingAndPawnAgreesWithTheTable) {
-  initEngineTables();
-  std::mt19937 random(20240611);
-  for (int checked = 0; checked < 400;) {
-    const int king = int(random() % 64), pawn = 8 + int(random() % 48), enemy = int(random() % 64);
-    const int blackToMove = int(random() % 2);
-    if (king == pawn || enemy == pawn || kingDistance[king][enemy] < 2) continue;
-    char squares[64] = {};
-    squares[king] = 'K', squares[pawn] = 'P', squares[enemy] = 'k';
-    std::string fen;
-    for (int rank = 7; rank >= 0; --rank) {
-      for (int file = 0; file < 8; ++file)
-        fen += squares[rank * 8 + file] ? squares[rank * 8 + file] : '1';
-      if (rank) fen += '/';
-    }
-    fen += blackToMove ? " b - - 0 1" : " w - - 0 1";
-    Board b;
-    PlyState s;
-    if (!setPosition(b, s, fen.c_str())) continue;  // the side not to move in check
-    const int score = freshWhiteEval(b, s);
-    if (kpkTable[kpkIndex(blackToMove, king, pawn, enemy)] > 0)
-      EXPECT_GT(score, WON) << fen;
-    else
-      EXPECT_EQ(score, 0) << fen;
-    EXPECT_EQ(whiteEval(mirrorFen(fen)), -score) << fen;
-    ++checked;
-  }
 }
 
 TEST(EvalEndgames, TheFiftyMoveClockOnlyDampsTheScore) {

@@ -71,38 +71,14 @@ const std::string& standardData() {
   return bytes;
 }
 
-// The engine's integer evaluation, written out from the formula of eval/network_file.h; every
-// intermediate is checked against the width the engine keeps it in.
-int64_t integerEvaluation(const QuantisedNetwork& net, const uint8_t squares[64], int side) {
-  const int n = int(net.header.hidden);
-  const int64_t qa = net.header.qa, qb = net.header.qb;
-  int pieces = 0;
-  for (int sq = 0; sq < 64; ++sq) pieces += squares[sq] != EMPTY;
-  const size_t bucket = size_t(outputBucket(pieces, int(net.header.buckets)));
-  std::vector<int64_t> acc[2];
-  for (int view = 0; view < 2; ++view) {
-    const int perspective = view == 0 ? side : 1 - side;
-    acc[view].assign(net.featureBias.begin(), net.featureBias.end());
-    for (int sq = 0; sq < 64; ++sq) {
-      if (squares[sq] == EMPTY) continue;
-      const int colour = sideOfCode(squares[sq]), kind = kindOf(squares[sq]) - 1;
-      const int feature =
-          (colour == perspective ? 0 : 384) + 64 * kind + (perspective == WHITE ? sq : sq ^ 56);
-      for (int i = 0; i < n; ++i) acc[view][i] += net.featureWeights[size_t(feature) * n + i];
-    }
-    for (int64_t value : acc[view]) EXPECT_TRUE(value >= INT16_MIN && value <= INT16_MAX);
-  }
-  int64_t sum = 0;
-  for (int view = 0; view < 2; ++view)
-    for (int i = 0; i < n; ++i) {
-      const int64_t clamped = std::clamp<int64_t>(acc[view][i], 0, qa);
-      const int64_t activated =
-          net.header.activation == ACTIVATION_SCRELU ? clamped * clamped : clamped;
-      sum += activated * net.outputWeights[(2 * bucket + size_t(view)) * n + i];
-    }
-  EXPECT_TRUE(sum >= INT32_MIN && sum <= INT32_MAX);
-  if (net.header.activation == ACTIVATION_SCRELU) sum /= qa;
-  return (sum + net.outputBias[bucket]) * int64_t(net.header.evalScale) / (qa * qb);
+// The engine's own evaluation under the installed net, side to move's view (network_test.cpp
+// holds it to the file format's formula on every instruction-set path).
+int64_t engineEvaluation(const std::string& fen) {
+  const Position p(fen);
+  static Accumulator accumulator;
+  refreshAccumulator(p.board, accumulator);
+  return networkOutput(accumulator, p.state.side,
+                       __builtin_popcountll(p.board.occupancy[WHITE] | p.board.occupancy[BLACK]));
 }
 
 // Positions of every kind: the perft set (openings, middlegames, endgames) and random boards.
@@ -146,21 +122,27 @@ const char QUICK[] = "--hidden 32 --batch 256 --lr 0.01 --heldout 10 --seed 7";
 
 using NetTrainer = ScratchDirTest;
 
+// The in-process run of most tests: QUICK's settings on data.bin, without progress lines.
+TrainerSettings quickSettings(int epochs) {
+  TrainerSettings settings;
+  settings.dataFiles = {"data.bin"};
+  settings.hidden = 32;
+  settings.batch = 256;
+  settings.learningRate = 0.01;
+  settings.heldoutPercent = 10;
+  settings.epochs = epochs;
+  settings.quiet = true;
+  return settings;
+}
+
 TEST_F(NetTrainer, HeldOutLossFallsOnMadeUpData) {
   writeFile("data.bin", standardData());
   writeFile("other.bin", madeUpData(20, 40, 99));
   for (uint32_t activation : {ACTIVATION_SCRELU, ACTIVATION_CRELU}) {
-    TrainerSettings settings;
-    settings.dataFiles = {"data.bin"};
+    TrainerSettings settings = quickSettings(8);
     settings.validationFiles = {"other.bin"};
-    settings.hidden = 32;
     settings.activation = activation;
-    settings.batch = 256;
-    settings.learningRate = 0.01;
-    settings.heldoutPercent = 10;
-    settings.epochs = 8;
     settings.threads = 2;
-    settings.quiet = true;
     std::vector<EpochReport> reports;
     std::string error;
     ASSERT_EQ(runTrainer(settings, nullptr, error, &reports), 0) << error;
@@ -322,14 +304,7 @@ TEST(NetTrainerGradient, MatchesTheSlopeOfTheLoss) {
 // start is the loss that network ended with, up to the rounding of its weights.
 TEST_F(NetTrainer, StartsFromTheWeightsOfANetworkFile) {
   writeFile("data.bin", standardData());
-  TrainerSettings settings;
-  settings.dataFiles = {"data.bin"};
-  settings.hidden = 32;
-  settings.batch = 256;
-  settings.learningRate = 0.01;
-  settings.heldoutPercent = 10;
-  settings.epochs = 5;
-  settings.quiet = true;
+  TrainerSettings settings = quickSettings(5);
   std::vector<EpochReport> first, next;
   std::string error;
   ASSERT_EQ(runTrainer(settings, nullptr, error, &first), 0) << error;
@@ -357,7 +332,6 @@ TEST_F(NetTrainer, QuantisedEvaluationMatchesTheFloatOne) {
         << error;
     EXPECT_TRUE(serialiseNetwork(loaded) == serialiseNetwork(quantiseNetwork(checkpoint.net)));
     const FloatNetwork onGrid = dequantiseNetwork(loaded);
-    // The engine itself runs the file: its output must be the formula's, on its best path.
     ASSERT_TRUE(installNetwork(loaded, "trained", error)) << error;
 
     // The engine's formula adds at most the truncation of its divisions (1 cp) to the float
@@ -369,18 +343,10 @@ TEST_F(NetTrainer, QuantisedEvaluationMatchesTheFloatOne) {
     int count = 0;
     for (const std::string& fen : tableOfPositions()) {
       const Squares position(fen);
-      const int64_t engine = integerEvaluation(loaded, position.at, position.side);
+      const int64_t engine = engineEvaluation(fen);
       const double trained = floatEvaluation(checkpoint.net, position.at, position.side);
       const double exact = floatEvaluation(onGrid, position.at, position.side);
       EXPECT_NEAR(double(engine), exact, 1.01) << fen;
-      const Position board(fen);
-      static Accumulator accumulator;
-      refreshAccumulator(board.board, accumulator);
-      EXPECT_EQ(networkOutput(accumulator, board.state.side,
-                              __builtin_popcountll(board.board.occupancy[WHITE] |
-                                                   board.board.occupancy[BLACK])),
-                engine)
-          << fen;
       EXPECT_NEAR(double(engine), trained, 40.0) << fen << " (" << activation << ")";
       worst = std::max(worst, std::fabs(engine - trained));
       total += std::fabs(engine - trained);
@@ -388,7 +354,7 @@ TEST_F(NetTrainer, QuantisedEvaluationMatchesTheFloatOne) {
 
       // The same position with the colours exchanged is the same for the side to move.
       const Squares mirrored(mirrorFen(fen));
-      EXPECT_EQ(integerEvaluation(loaded, mirrored.at, mirrored.side), engine) << fen;
+      EXPECT_EQ(engineEvaluation(mirrorFen(fen)), engine) << fen;
       EXPECT_NEAR(floatEvaluation(checkpoint.net, mirrored.at, mirrored.side), trained, 1e-3)
           << fen;
     }

@@ -334,13 +334,6 @@ const std::regex COUNTERS_LINE("info nodes [0-9]+ nps [0-9]+ hashfull [0-9]+ tim
 const std::regex BESTMOVE(
     "bestmove [a-h][1-8][a-h][1-8][qrnb]?( ponder [a-h][1-8][a-h][1-8][qrnb]?)?");
 
-std::string wordAfter(const std::string& line, const std::string& key) {
-  const size_t at = line.find(" " + key + " ");
-  if (at == std::string::npos) return "";
-  const size_t start = at + key.size() + 2;
-  return line.substr(start, line.find(' ', start) - start);
-}
-
 // The last info line with a principal variation.
 std::string lastInfo(const Lines& lines) {
   for (size_t i = lines.size(); i-- > 0;)
@@ -368,12 +361,12 @@ TEST(SearchOutput, InfoAndBestmoveLinesHaveTheirExactForm) {
     EXPECT_TRUE(std::regex_match(line, INFO_LINE)) << line;
   }
   EXPECT_EQ(deepest, 5);
-  EXPECT_EQ(wordAfter(lastInfo(answer.lines), "pv"), answer.bestmove)
+  EXPECT_EQ(infoField(lastInfo(answer.lines), "pv"), answer.bestmove)
       << "bestmove is not the pv's first move";
   EXPECT_EQ(engine->drain(), Lines{}) << "a second answer";
   // Depth shortcuts.
-  EXPECT_EQ(wordAfter(lastInfo(goAndWait(*engine, "9").lines), "depth"), "9");
-  EXPECT_EQ(wordAfter(lastInfo(goAndWait(*engine, "100").lines), "depth"), "10");
+  EXPECT_EQ(infoField(lastInfo(goAndWait(*engine, "9").lines), "depth"), "9");
+  EXPECT_EQ(infoField(lastInfo(goAndWait(*engine, "100").lines), "depth"), "10");
 }
 
 TEST(SearchOutput, MatesRestrictedRootsAndMateLimits) {
@@ -404,8 +397,8 @@ TEST(SearchOutput, MatesRestrictedRootsAndMateLimits) {
     EXPECT_EQ(info.substr(info.find(" score ") + 7, std::string(c.score).size()), c.score) << info;
     EXPECT_NE(std::find(c.moves.begin(), c.moves.end(), answer.bestmove), c.moves.end()) << c.go;
     for (const std::string& line : answer.lines) {
-      if (wordAfter(line, "pv").empty() || !std::strstr(c.go, "searchmoves")) continue;
-      EXPECT_NE(std::find(c.moves.begin(), c.moves.end(), wordAfter(line, "pv")), c.moves.end())
+      if (infoField(line, "pv").empty() || !std::strstr(c.go, "searchmoves")) continue;
+      EXPECT_NE(std::find(c.moves.begin(), c.moves.end(), infoField(line, "pv")), c.moves.end())
           << line;
     }
   }
@@ -420,7 +413,7 @@ TEST(SearchOutput, AMateScoreIsNotReprintedForEachWideningOfTheWindow) {
   std::map<int, int> scoreLines;
   for (const std::string& line : answer.lines)
     if (line.rfind("info depth ", 0) == 0 && line.find(" score ") != std::string::npos)
-      ++scoreLines[std::stoi(wordAfter(line, "depth"))];
+      ++scoreLines[std::stoi(infoField(line, "depth"))];
   EXPECT_EQ(answer.bestmove, "d5f6");
   for (const auto& [depth, count] : scoreLines) {
     if (depth < 2) continue;  // at depth 1 each better root move is its own line
@@ -444,8 +437,8 @@ TEST(SearchOutput, ANewGameSearchesAsAFreshEngineDoes) {
   // Score, nodes and line; the time and speed may differ.
   auto gist = [](const Answer& a) {
     const std::string info = lastInfo(a.lines);
-    return wordAfter(info, "score") + " " + wordAfter(info, wordAfter(info, "score")) + " " +
-           wordAfter(info, "nodes") + info.substr(info.find(" pv ")) + " / " + a.bestmove;
+    return infoField(info, "score") + " " + infoField(info, infoField(info, "score")) + " " +
+           infoField(info, "nodes") + info.substr(info.find(" pv ")) + " / " + a.bestmove;
   };
   EXPECT_EQ(gist(again), gist(first));
 }
@@ -497,7 +490,7 @@ TEST(ProtocolText, SetOptionNamesAndValues) {
   EXPECT_EQ(engine->command("setoption name hASH value 3"), Lines{"Not power of two"});
   EXPECT_EQ(engine->command("setoption name multipv value 2"), Lines{});
   const Answer answer = goAndWait(*engine, "go depth 2");
-  EXPECT_NE(wordAfter(answer.lines[answer.lines.size() - 2], "multipv"), "");
+  EXPECT_NE(infoField(answer.lines[answer.lines.size() - 2], "multipv"), "");
 }
 
 // The table's fill, in per mille, comes with every score line and at least once a second: a
@@ -511,11 +504,11 @@ TEST(SearchOutput, HashfullAtLeastOnceASecond) {
   long long previous = 0;
   int last = -1;
   for (const std::string& line : answer.lines) {
-    const std::string fill = wordAfter(line, "hashfull");
+    const std::string fill = infoField(line, "hashfull");
     if (fill.empty()) continue;
     last = std::stoi(fill);
     EXPECT_TRUE(last >= 0 && last <= 1000) << line;
-    const long long time = std::stoll(wordAfter(line, "time"));
+    const long long time = std::stoll(infoField(line, "time"));
     // A poll comes every 100 ms or sooner; the rest is room for a busy machine.
     EXPECT_LE(time - previous, 1500) << line;
     previous = time;

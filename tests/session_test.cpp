@@ -19,11 +19,6 @@ const std::string BLACK_TO_MOVE =
     "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 5 4";
 const std::string MATE_IN_ONE = "6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1";  // a1a8
 
-int bestmoves(const Lines& lines) {
-  return int(std::count_if(lines.begin(), lines.end(),
-                           [](const std::string& l) { return startsWith(l, "bestmove"); }));
-}
-
 // Whatever comes within `ms`; a bestmove among it would be an answer before its time.
 Lines readFor(EngineProcess& engine, int ms) {
   Lines lines;
@@ -47,7 +42,7 @@ void expectAnswersInTime(const std::vector<TimedGo>& cases, int repeats = 1, boo
       Answer answer = goAndWait(*engine, c.go, int(std::max(c.limitMs, 0LL)) + 30000);
       EXPECT_TRUE(legalIn(c.fen, answer.bestmove)) << c.go << ": " << answer.bestmove;
       EXPECT_LE(answer.ms, c.limitMs < 0 ? answer.ms : c.limitMs) << c.go << " run " << i + 1;
-      EXPECT_EQ(bestmoves(engine->drain()), 0) << c.go;
+      EXPECT_EQ(countBestmoves(engine->drain()), 0) << c.go;
       worst = std::max(worst, answer.ms);
     }
     if (report)
@@ -152,8 +147,8 @@ TEST(OpenEndedSession, AnswerOnlyWhenToldAndOnlyOnce) {
     SCOPED_TRACE(c.go + " then " + c.release);
     auto engine = startEngine();
     ASSERT_TRUE(engine->send("position fen " + c.fen) && engine->send(c.go));
-    EXPECT_EQ(bestmoves(readFor(*engine, 600)), 0);
-    EXPECT_EQ(bestmoves(engine->drain()), 0) << "isready ended the search";
+    EXPECT_EQ(countBestmoves(readFor(*engine, 600)), 0);
+    EXPECT_EQ(countBestmoves(engine->drain()), 0) << "isready ended the search";
     Answer answer = goAndWait(*engine, c.release, 5000);
     EXPECT_TRUE(legalIn(c.fen, answer.bestmove)) << answer.bestmove;
     EXPECT_EQ(answer.bestmove, c.move.empty() ? answer.bestmove : c.move);
@@ -165,7 +160,7 @@ TEST(OpenEndedSession, PonderhitStartsTheClockFromThatMoment) {
   auto engine = startEngine();
   ASSERT_TRUE(engine->send("position startpos moves e2e4"));
   ASSERT_TRUE(engine->send("go ponder wtime 3000 btime 3000 movestogo 1"));
-  EXPECT_EQ(bestmoves(readFor(*engine, 1500)), 0);  // longer than the whole budget
+  EXPECT_EQ(countBestmoves(readFor(*engine, 1500)), 0);  // longer than the whole budget
   Answer answer = goAndWait(*engine, "ponderhit", 10000);
   EXPECT_TRUE(
       legalIn("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", answer.bestmove));
@@ -180,7 +175,7 @@ TEST(InputDuringSearch, IsreadyGoesOnAndOtherInputEndsTheSearchAfterItsAnswer) {
   Clock::time_point start = Clock::now();
   ASSERT_TRUE(engine->send("go movetime 1500"));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(bestmoves(engine->drain(3000)), 0);
+  EXPECT_EQ(countBestmoves(engine->drain(3000)), 0);
   Answer timed = readAnswer(*engine, start, 5000);
   EXPECT_GE(timed.ms, 1000) << "isready ended the search";
   EXPECT_LE(timed.ms, 1500);
@@ -198,7 +193,7 @@ TEST(InputDuringSearch, IsreadyGoesOnAndOtherInputEndsTheSearchAfterItsAnswer) {
   ASSERT_TRUE(engine->writeRaw("position fen " + BLACK_TO_MOVE + "\ngo depth 3\n"));
   EXPECT_TRUE(legalIn(OPENING, readAnswer(*engine, Clock::now(), 5000).bestmove));
   EXPECT_TRUE(legalIn(BLACK_TO_MOVE, readAnswer(*engine, Clock::now(), 20000).bestmove));
-  EXPECT_EQ(bestmoves(engine->drain()), 0);
+  EXPECT_EQ(countBestmoves(engine->drain()), 0);
 }
 
 TEST(InputDuringSearch, MoveOverheadIsKeptBack) {

@@ -15,13 +15,6 @@ namespace {
 const std::string MIDDLEGAME =
     "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1B1PPP/R2QKB1R w KQ - 0 8";
 
-// The words after `key` in an info line ("" when it has none).
-std::string field(const std::string& line, const std::string& key) {
-  std::istringstream words(line);
-  for (std::string word; words >> word;)
-    if (word == key && words >> word) return word;
-  return "";
-}
 std::vector<std::string> pvOf(const std::string& line) {
   std::vector<std::string> moves;
   const size_t at = line.find(" pv ");
@@ -60,9 +53,9 @@ void expectCountsAddUp(const Lines& lines) {
   long long lastNodes = 0;
   for (const std::string& line : lines) {
     if (!scored(line)) continue;
-    const long long nodes = std::stoll(field(line, "nodes"));
-    const long long time = std::stoll(field(line, "time"));
-    EXPECT_EQ(std::stoll(field(line, "nps")), nodes * 1000 / time) << line;
+    const long long nodes = std::stoll(infoField(line, "nodes"));
+    const long long time = std::stoll(infoField(line, "time"));
+    EXPECT_EQ(std::stoll(infoField(line, "nps")), nodes * 1000 / time) << line;
     EXPECT_GE(nodes, lastNodes) << line;
     lastNodes = nodes;
   }
@@ -101,7 +94,7 @@ TEST(Threads, EveryKindOfGoAnswersOnceWithFourThreads) {
         // Each thread checks the shared limit once per 1024 of its nodes.
         for (const std::string& line : answer.lines) {
           if (scored(line)) {
-            EXPECT_LE(std::stoll(field(line, "nodes")), 50000 + 4 * 1024) << line;
+            EXPECT_LE(std::stoll(infoField(line, "nodes")), 50000 + 4 * 1024) << line;
           }
         }
       }
@@ -152,8 +145,8 @@ TEST(MultiPv, NumberedLinesWithDistinctFirstMoves) {
     std::map<int, std::vector<std::string>> byDepth;  // depth -> the lines' first moves in order
     for (const std::string& line : answer.lines) {
       if (!scored(line)) continue;
-      const int depth = std::stoi(field(line, "depth"));
-      EXPECT_EQ(field(line, "multipv"), std::to_string(byDepth[depth].size() + 1)) << line;
+      const int depth = std::stoi(infoField(line, "depth"));
+      EXPECT_EQ(infoField(line, "multipv"), std::to_string(byDepth[depth].size() + 1)) << line;
       byDepth[depth].push_back(pvOf(line).at(0));
       expectLegalLine(c.fen, "", line);
     }
@@ -178,7 +171,7 @@ TEST(PrincipalVariation, EveryPrintedLineIsLegalAndUsefullyLong) {
   Answer opening = goAndWait(*engine, "go depth 12", 60000);
   size_t longest = 0;
   for (const std::string& line : opening.lines)
-    if (scored(line) && std::stoi(field(line, "depth")) >= 12)
+    if (scored(line) && std::stoi(infoField(line, "depth")) >= 12)
       longest = std::max(longest, pvOf(line).size());
   EXPECT_GT(longest, 1u);
   std::string moves;
