@@ -18,23 +18,12 @@ namespace {
 using Datagen = ScratchDirTest;
 
 std::string fenOfSquares(const uint8_t squares[64], int side) {
-  std::string fen;
-  for (int rank = 7; rank >= 0; --rank) {
-    int empty = 0;
-    for (int file = 0; file < 8; ++file) {
-      const uint8_t code = squares[rank * 8 + file];
-      if (code == EMPTY) {
-        ++empty;
-        continue;
-      }
-      if (empty) fen += char('0' + empty);
-      empty = 0;
-      fen += "PNBRQK"[kindOf(code) - 1] + (sideOfCode(code) == BLACK ? 'a' - 'A' : 0);
-    }
-    if (empty) fen += char('0' + empty);
-    if (rank) fen += '/';
-  }
-  return fen + (side == WHITE ? " w - - 0 1" : " b - - 0 1");
+  char letters[64];
+  for (int sq = 0; sq < 64; ++sq)
+    letters[sq] = squares[sq] == EMPTY ? '\0'
+                                       : char("PNBRQK"[kindOf(squares[sq]) - 1] +
+                                              (sideOfCode(squares[sq]) == BLACK ? 'a' - 'A' : 0));
+  return placementOf(letters) + (side == WHITE ? " w - - 0 1" : " b - - 0 1");
 }
 
 std::string placement(const std::string& fen) { return fen.substr(0, fen.find(' ')); }

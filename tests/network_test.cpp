@@ -88,15 +88,6 @@ int referenceOutput(const QuantisedNetwork& net, const Board& board, int side) {
              (int64_t(qa) * net.header.qb));
 }
 
-std::vector<std::string> chess960Fens(int every) {
-  std::ifstream in(std::string(CORVANEL_SOURCE_DIR) + "/tests/data/chess960.perft");
-  std::vector<std::string> fens;
-  int count = 0;
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind("epd ", 0) == 0 && count++ % every == 0) fens.push_back(line.substr(4));
-  return fens;
-}
-
 // What kinds of change the random games went through.
 struct Coverage {
   int captures = 0, promotions = 0, enPassant = 0, castling = 0, nullMoves = 0;
@@ -162,7 +153,9 @@ TEST_F(NetworkTest, IncrementalAccumulatorsEqualARefreshOnEveryPath) {
   std::mt19937 positions(11);
   for (int i = 0; i < 6; ++i) standard.push_back(randomPosition(positions, i % 2 == 0));
   for (const PerftCase& c : loadPerftCases()) standard.push_back(c.fen);
-  const std::vector<std::string> fischer = chess960Fens(60);
+  std::vector<std::string> fischer;
+  const std::vector<Chess960Start> starts = loadChess960Starts();
+  for (size_t i = 0; i < starts.size(); i += 60) fischer.push_back(starts[i].fen);
   for (const QuantisedNetwork& net : testNets()) {
     install(net);
     for (NetworkPath path : paths()) {

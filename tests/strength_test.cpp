@@ -1,7 +1,8 @@
 // Limited strength: the levels grow with the Elo and never choose a move a piece worse than the
 // best; the choice strays more at lower levels (a mate in one always played); and through the
 // pipe a weaker level answers with a legal move among the lines it printed, within its node
-// budget, takes the time of a full-strength search, goes back to full strength when asked, and plays on the table.
+// budget, takes the time of a full-strength search, goes back to full strength when asked, and
+// plays on the table.
 #include <gtest/gtest.h>
 
 #include <random>

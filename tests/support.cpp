@@ -47,6 +47,17 @@ std::vector<PerftCase> loadPerftCases() {
   return cases;
 }
 
+std::vector<Chess960Start> loadChess960Starts() {
+  std::vector<Chess960Start> starts;
+  std::ifstream in(std::string(CORVANEL_SOURCE_DIR) + "/tests/data/chess960.perft");
+  for (std::string line; std::getline(in, line);) {
+    if (line.compare(0, 4, "epd ") == 0) starts.push_back({line.substr(4), 0});
+    if (line.compare(0, 8, "perft 3 ") == 0 && !starts.empty())
+      starts.back().perft3 = std::stoll(line.substr(8));
+  }
+  return starts;
+}
+
 std::string mirrorFen(const std::string& fen) {
   std::istringstream in(fen);
   std::string placement, side = "w", castling = "-", ep = "-", clock = "0", number = "1";
@@ -170,16 +181,7 @@ std::string randomPosition(std::mt19937& random, bool crowded) {
         for (int n = 0; n < counts[k] && n < LIST_CAPACITY; ++n)
           place("NBRQnbrq"[k + 4 * side], 0, 64);
     }
-    std::string fen, rights;
-    for (int rank = 7; rank >= 0; --rank) {
-      for (int file = 0, gap = 0; file < 8; ++file) {
-        const char piece = board[rank * 8 + file];
-        if (!piece) ++gap;
-        if ((piece || file == 7) && gap) fen += char('0' + gap), gap = 0;
-        if (piece) fen += piece;
-      }
-      if (rank) fen += '/';
-    }
+    std::string fen = placementOf(board), rights;
     if (board[4] == 'K' && board[7] == 'R' && below(2)) rights += 'K';
     if (board[60] == 'k' && board[56] == 'r' && below(2)) rights += 'q';
     fen += std::string(below(2) ? " w " : " b ") + (rights.empty() ? "-" : rights) + " - 0 1";
@@ -187,6 +189,20 @@ std::string randomPosition(std::mt19937& random, bool crowded) {
     PlyState s;
     if (setPosition(b, s, fen.c_str())) return fen;
   }
+}
+
+std::string placementOf(const char letters[64]) {
+  std::string placement;
+  for (int rank = 7; rank >= 0; --rank) {
+    for (int file = 0, gap = 0; file < 8; ++file) {
+      const char piece = letters[rank * 8 + file];
+      if (!piece) ++gap;
+      if ((piece || file == 7) && gap) placement += char('0' + gap), gap = 0;
+      if (piece) placement += piece;
+    }
+    if (rank) placement += '/';
+  }
+  return placement;
 }
 
 HandSetTable::HandSetTable() {

@@ -30,6 +30,13 @@ struct PerftCase {
 };
 std::vector<PerftCase> loadPerftCases();
 
+// The 960 starts of tests/data/chess960.perft (FEN without the clocks) and their perft 3 counts.
+struct Chess960Start {
+  std::string fen;
+  long long perft3;
+};
+std::vector<Chess960Start> loadChess960Starts();
+
 // The board turned upside down with the colours exchanged (side, rights and en passant follow),
 // and a move text seen the same way.
 std::string mirrorFen(const std::string& fen);
@@ -41,6 +48,9 @@ bool legalIn(const std::string& fen, const std::string& move);
 // Random legal positions: kings apart, pawns off the back ranks, promoted pieces only in place of
 // missing pawns; `crowded` fills every missing pawn with one.
 std::string randomPosition(std::mt19937& random, bool crowded);
+
+// The placement field of a FEN from piece letters, a1 first ('\0' for an empty square).
+std::string placementOf(const char letters[64]);
 
 // The hand-set table of eval/handset_params.txt in force for the life of the object, exchange
 // values included; the defaults come back afterwards. Facts worked out by hand from the design's

@@ -37,28 +37,19 @@ TEST(WdlModel, MonotoneInTheScoreAndMirroredForTheOtherSide) {
       EXPECT_EQ(c.win, m.loss) << what;
       previous = w;
     }
-    // Far out the figures are certain, and even at equal scores both sides keep their chances.
+    // Far out and at mate scores the figures are certain; at equal scores both sides keep their
+    // chances.
     EXPECT_EQ(wdlForScore(MATE_THRESHOLD - 1, material).win, 1000) << material;
+    EXPECT_EQ(wdlForScore(MATE_BASE - 1, material).win, 1000) << material;
+    EXPECT_EQ(wdlForScore(-MATE_BASE + 2, material).loss, 1000) << material;
     const WdlPerMille even = wdlForScore(0, material);
     EXPECT_EQ(even.win, even.loss) << material;
   }
-}
-
-TEST(WdlModel, MatesAreCertainAndMaterialCountsAsTheModelSays) {
-  const WdlPerMille ours = wdlForScore(MATE_BASE - 1, 78);
-  const WdlPerMille theirs = wdlForScore(-MATE_BASE + 2, 78);
-  EXPECT_EQ(std::vector<int>({ours.win, ours.draw, ours.loss}), std::vector<int>({1000, 0, 0}));
-  EXPECT_EQ(std::vector<int>({theirs.win, theirs.draw, theirs.loss}),
-            std::vector<int>({0, 0, 1000}));
-  EXPECT_EQ(wdlForScore(MATE_THRESHOLD, 0).win, 1000);
-  EXPECT_EQ(wdlForScore(-MATE_THRESHOLD, 0).loss, 1000);
-
   uint8_t counts[PIECE_CODES] = {};
   counts[WHITE_PAWN] = counts[BLACK_PAWN] = 8;
   counts[WHITE_KNIGHT] = counts[BLACK_KNIGHT] = counts[WHITE_BISHOP] = counts[BLACK_BISHOP] = 2;
   counts[WHITE_ROOK] = counts[BLACK_ROOK] = 2;
-  counts[WHITE_QUEEN] = counts[BLACK_QUEEN] = 1;
-  counts[WHITE_KING] = counts[BLACK_KING] = 1;
+  counts[WHITE_QUEEN] = counts[BLACK_QUEEN] = counts[WHITE_KING] = counts[BLACK_KING] = 1;
   EXPECT_EQ(wdlMaterial(counts), 78);
   EXPECT_DOUBLE_EQ(wdlMaterialVariable(100), 1.0);  // promotions count as the start's material
   EXPECT_DOUBLE_EQ(wdlMaterialVariable(0), wdlMaterialVariable(WDL_MATERIAL_MIN));
@@ -131,9 +122,22 @@ struct Session {
   int material;  // the root's, for the figures of centipawn scores
 };
 
+// Off by default and when turned off again; on, every scored line has it.
 TEST(WdlOutput, EveryScoredLineCarriesWdlAfterTheScoreWhenAskedFor) {
   auto engine = startEngine();
-  EXPECT_EQ(engine->command("setoption name UCI_ShowWDL value true"), Lines{});
+  auto expectNoWdl = [&](const std::string& what) {
+    EXPECT_EQ(engine->command("setoption name MultiPV value 2"), Lines{});
+    for (const char* position : {"startpos", "fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
+                                 "startpos moves f2f3 e7e5 g2g4 d8h4"}) {
+      engine->send(std::string("position ") + position);
+      for (const auto& [line, info] : infoLines(goAndWait(*engine, "go depth 5")))
+        EXPECT_FALSE(info.hasWdl) << what << ": " << line;
+    }
+  };
+  expectNoWdl("default");
+  // Option names in any letter case; a value that is neither true nor false changes nothing.
+  EXPECT_EQ(engine->command("setoption name uci_showwdl value TRUE"), Lines{});
+  EXPECT_EQ(engine->command("setoption name UCI_ShowWDL value maybe"), Lines{});
   const Session sessions[] = {
       {"startpos", "go depth 7", 78},
       {"fen r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3", "go nodes 20000",
@@ -183,28 +187,6 @@ TEST(WdlOutput, EveryScoredLineCarriesWdlAfterTheScoreWhenAskedFor) {
   engine->send("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
   EXPECT_EQ(goAndWait(*engine, "go depth 3").lines,
             Lines({"info depth 0 score cp 0 wdl 0 1000 0", "bestmove 0000"}));
-}
-
-TEST(WdlOutput, AbsentByDefaultAndWhenTurnedOff) {
-  auto engine = startEngine();
-  auto expectNoWdl = [&](const std::string& what) {
-    EXPECT_EQ(engine->command("setoption name MultiPV value 2"), Lines{});
-    for (const char* position : {"startpos", "fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
-                                 "startpos moves f2f3 e7e5 g2g4 d8h4"}) {
-      engine->send(std::string("position ") + position);
-      for (const auto& [line, info] : infoLines(goAndWait(*engine, "go depth 5"))) {
-        EXPECT_FALSE(info.hasWdl) << what << ": " << line;
-      }
-    }
-  };
-  expectNoWdl("default");
-  // Option names in any letter case; a value that is neither true nor false changes nothing.
-  EXPECT_EQ(engine->command("setoption name uci_showwdl value TRUE"), Lines{});
-  EXPECT_EQ(engine->command("setoption name UCI_ShowWDL value maybe"), Lines{});
-  engine->send("position startpos");
-  const auto on = infoLines(goAndWait(*engine, "go depth 3"));
-  ASSERT_FALSE(on.empty());
-  EXPECT_TRUE(on.back().second.hasWdl) << on.back().first;
   EXPECT_EQ(engine->command("setoption name UCI_ShowWDL value false"), Lines{});
   expectNoWdl("turned off");
 }
