@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "tests/engine_process.h"
 #include "tests/support.h"
