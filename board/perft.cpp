@@ -35,7 +35,8 @@ int countListed(const Board& board, PlyState& state, int ply) {
 // or without a king go through the list.
 int countLegal(const Board& board, PlyState& state, int ply) {
   const int us = state.side;
-  if (board.kingSquare[us] >= 64 || kingAttacked(board, state)) return countListed(board, state, ply);
+  if (board.kingSquare[us] >= 64 || kingAttacked(board, state))
+    return countListed(board, state, ply);
   const LegalityView view = legalityView(board, state);
   const Bitboard own = board.occupancy[us], enemy = board.occupancy[us ^ 1];
   int count = 0;
@@ -83,15 +84,18 @@ int countLegal(const Board& board, PlyState& state, int ply) {
     Bitboard targets = 0;
     if (board.squares[to] == EMPTY) {
       targets |= bitOf(to);
-      if (rankOf(s) == startRank && board.squares[to + forward] == EMPTY) targets |= bitOf(to + forward);
+      if (rankOf(s) == startRank && board.squares[to + forward] == EMPTY)
+        targets |= bitOf(to + forward);
     }
     if (file != 7) targets |= bitOf(to + 1) & enemy;
     if (file != 0) targets |= bitOf(to - 1) & enemy;
     countTargets(s, targets, rankOf(to) == lastRank ? 4 : 1);
   }
-  const int ep = us == WHITE ? usableEpSquare<WHITE>(board, state) : usableEpSquare<BLACK>(board, state);
+  const int ep =
+      us == WHITE ? usableEpSquare<WHITE>(board, state) : usableEpSquare<BLACK>(board, state);
   if (ep >= 0) {
-    const Bitboard beside = (fileOf(ep) != 0 ? bitOf(ep - 1) : 0) | (fileOf(ep) != 7 ? bitOf(ep + 1) : 0);
+    const Bitboard beside =
+        (fileOf(ep) != 0 ? bitOf(ep - 1) : 0) | (fileOf(ep) != 7 ? bitOf(ep + 1) : 0);
     for (Bitboard takers = pawns & beside; takers;) {
       const int s = popLowestBit(takers);
       count += moveIsLegal(board, state, view, Move{uint8_t(s), uint8_t(ep + forward),

@@ -100,7 +100,8 @@ struct alignas(8) Board {
   int32_t pstMg;                       // piece-square sums of both colours (black entries negative)
   int32_t pstEg;
   uint8_t pieceCount[PIECE_CODES];
-  int32_t materialSignature[2];        // pawn 1, knight 1024, bishop 256, rook 64, queen 16, king 4096
+  // Per piece: pawn 1, knight 1024, bishop 256, rook 64, queen 16, king 4096.
+  int32_t materialSignature[2];
   uint8_t pawnFileMask[2];             // bit f: the side has a pawn on file f
   uint8_t pawnsOnFile[2][8];
   uint8_t castlingRook[4];             // the rook each held right castles with; NO_SQUARE if none
@@ -136,7 +137,7 @@ struct PlyState {
   uint8_t threatSquare;       // written by the move generator
   int32_t lastMoverValue;     // ExchangeValue of the piece left on lastTo; 0 after set-up/null
   Bitboard lastMoverAttacks;  // that piece's attack set on its new square
-  uint8_t epSquare;           // the pawn that just made a double step (its own square), or NO_SQUARE
+  uint8_t epSquare;           // the pawn that just made a double step (on its square), or none
   uint8_t checkState;         // CheckState
   uint8_t halfmoveClock;
   uint8_t plyCount;           // plies since the last set-up or null move

@@ -218,7 +218,8 @@ void BuildPawnRunTables() {
   for (int mask = 0; mask < 256; ++mask) {
     PawnRunTableMg[mask] = pawnRunSum(PawnRunMg, mask);
     PawnRunTableEg[mask] = pawnRunSum(PawnRunEg, mask);
-    for (int file = 0; file < 8; ++file) KingPawnFileDistance[file][mask] = kingFileGapValue(file, mask);
+    for (int file = 0; file < 8; ++file)
+      KingPawnFileDistance[file][mask] = kingFileGapValue(file, mask);
   }
 }
 

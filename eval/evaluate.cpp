@@ -30,7 +30,8 @@ void prepareEvalScratch(const Board& board, const PlyState& state, EvalScratch& 
     scratch.masks.kingNear[side] = zone & ~state.attacksNoKing[side] & ~board.occupancy[them];
     scratch.masks.minorRookAttacks[side] =
         state.knightAttacks[side] | state.bishopAttacks[side] | state.rookAttacks[side];
-    scratch.kingAttackWeight[side] = scratch.kingAttackSquares[side] = scratch.kingZoneHits[side] = 0;
+    scratch.kingAttackWeight[side] = scratch.kingAttackSquares[side] = 0;
+    scratch.kingZoneHits[side] = 0;
   }
   scratch.masks.allPawns = board.pieceBitboards[WHITE_PAWN] | board.pieceBitboards[BLACK_PAWN];
   scratch.developmentCount = 0;
@@ -121,7 +122,8 @@ void pairAndBackRank(const Board& board, int& mg, int& eg, EvalScratch& scratch)
     }
   }
   const Bitboard homeCentre = Us == WHITE ? 0x3CULL : 0x3CULL << 56;  // c1-f1 / c8-f8
-  scratch.developmentCount += step * popCount(board.pieceBitboards[codeFor(Us, BISHOP)] & homeCentre);
+  scratch.developmentCount +=
+      step * popCount(board.pieceBitboards[codeFor(Us, BISHOP)] & homeCentre);
 }
 
 // Steps 3 to 19: the score from white's view before the fifty-move damping.
@@ -240,7 +242,8 @@ int whiteScore(const Board& board, const PlyState& state, EvalScratch& scratch) 
   mg += blackDanger - whiteDanger;
 
   // 17. Development: the table ends at ten; more counts as ten.
-  const int behind = scratch.developmentCount < 0 ? -scratch.developmentCount : scratch.developmentCount;
+  const int behind =
+      scratch.developmentCount < 0 ? -scratch.developmentCount : scratch.developmentCount;
   const int developmentPenalty = DevelopmentPenalty[behind < 10 ? behind : 10];
   if (scratch.developmentCount >= 1) mg += developmentPenalty;
   if (scratch.developmentCount <= -1) mg -= developmentPenalty;

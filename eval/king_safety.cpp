@@ -79,8 +79,9 @@ int evalKingSafety(const Board& board, const PlyState& state, int& egSum, EvalSc
   const int contactFactor = state.side == Them ? 2 : 1;
   const Bitboard enemyRooks = state.rookAttacks[Them];
   const Bitboard enemyQueens = state.queenAttacks[Them];
-  const Bitboard rookSupport = scratch.masks.kingZone[Them] | enemyQueens | state.knightAttacks[Them] |
-                               state.bishopAttacks[Them] | state.pawnAttacks[Them];
+  const Bitboard rookSupport = scratch.masks.kingZone[Them] | enemyQueens |
+                               state.knightAttacks[Them] | state.bishopAttacks[Them] |
+                               state.pawnAttacks[Them];
   const Bitboard rookContact = near & rookRays[king] & enemyRooks & rookSupport;
   units += popCount(rookContact) * contactFactor * KingAttackWeight[1];
   const Bitboard queenContact = near & enemyQueens & state.attacksMinorRook[Them];

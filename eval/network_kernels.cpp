@@ -44,7 +44,9 @@ int32_t plainOutputSum(const int16_t* us, const int16_t* them, const int16_t* we
 
 #if defined(CORVANEL_NETWORK_SSE2)
 
-inline __m128i load8(const int16_t* p) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i load8(const int16_t* p) {
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+}
 inline void store8(int16_t* p, __m128i v) { _mm_store_si128(reinterpret_cast<__m128i*>(p), v); }
 
 void sse2Update(int16_t* out, const int16_t* in, const int16_t* const* add, int addCount,

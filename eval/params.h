@@ -117,8 +117,8 @@ bool TryLoadEvalParamFile(const char* path, std::string* error);
 bool WriteEvalParamFile(const char* baseName, int number);
 // The same under a name of the caller's choosing.
 bool WriteEvalParamFileAt(const char* path);
-// The king-danger scale (KingDangerBase, KingDangerStep) is fixed whatever a loaded text says; only a tuner
-// moves it afterwards.
+// The king-danger scale (KingDangerBase, KingDangerStep) is fixed whatever a loaded text says; only
+// a tuner moves it afterwards.
 void ForceFixedEvalValues();
 void DeriveEvalValues();
 // The whole evaluation start-up in one call: fixed values, table, embedded text, derived

@@ -87,17 +87,20 @@ bool parseOptions(int argc, char** argv, DatagenOptions& o) {
     else if (name == "--evaluation") {
       ok = std::strcmp(value, "table") == 0 || std::strcmp(value, "network") == 0;
       o.table = std::strcmp(value, "table") == 0;
-    }
-    else if (name == "--seed") ok = parseCount(value, 0, INT64_MAX, n) && ((o.seed = uint64_t(n)), true);
+    } else if (name == "--seed")
+      ok = parseCount(value, 0, INT64_MAX, n) && ((o.seed = uint64_t(n)), true);
     else if (name == "--games") ok = parseCount(value, 1, INT64_MAX, o.games);
     else if (name == "--positions") ok = parseCount(value, 1, INT64_MAX, o.positions);
     else if (name == "--workers") ok = parseCount(value, 1, 256, n) && ((o.workers = int(n)), true);
     else if (name == "--nodes") ok = parseCount(value, 100, 100000000, o.play.softNodes);
     else if (name == "--hard-nodes") ok = parseCount(value, 100, 1000000000, o.play.hardNodes);
-    else if (name == "--random-plies") ok = parseCount(value, 0, 40, n) && ((o.play.randomPlies = int(n)), true);
-    else if (name == "--skip-plies") ok = parseCount(value, 0, 400, n) && ((o.play.skipPlies = int(n)), true);
+    else if (name == "--random-plies")
+      ok = parseCount(value, 0, 40, n) && ((o.play.randomPlies = int(n)), true);
+    else if (name == "--skip-plies")
+      ok = parseCount(value, 0, 400, n) && ((o.play.skipPlies = int(n)), true);
     else if (name == "--hash") ok = parseCount(value, 1, 4096, n) && ((o.hashMb = int(n)), true);
-    else if (name == "--report") ok = parseCount(value, 1, 3600, n) && ((o.reportSeconds = int(n)), true);
+    else if (name == "--report")
+      ok = parseCount(value, 1, 3600, n) && ((o.reportSeconds = int(n)), true);
     else {
       say("datagen: unknown option %s\n", name);
       return false;
@@ -133,11 +136,13 @@ bool readBook(DatagenOptions& o) {
       const size_t start = line.find_first_not_of(' ', at);
       if (start == std::string::npos) break;
       const size_t end = line.find(' ', start);
-      fields.push_back(line.substr(start, end == std::string::npos ? std::string::npos : end - start));
+      fields.push_back(
+          line.substr(start, end == std::string::npos ? std::string::npos : end - start));
       at = end == std::string::npos ? line.size() : end;
     }
     std::string fen;
-    for (size_t i = 0; i < std::min<size_t>(fields.size(), 4); ++i) fen += (i ? " " : "") + fields[i];
+    for (size_t i = 0; i < std::min<size_t>(fields.size(), 4); ++i)
+      fen += (i ? " " : "") + fields[i];
     Board board;
     PlyState state;
     if (!setPosition(board, state, fen.c_str())) {
@@ -175,9 +180,11 @@ bool prepareFile(const DatagenOptions& o, std::vector<uint64_t>& done, int64_t& 
   const std::string settings = settingsText(o);
   std::ifstream oldSettings(settingsPath);
   if (oldSettings) {
-    std::string text((std::istreambuf_iterator<char>(oldSettings)), std::istreambuf_iterator<char>());
+    std::string text((std::istreambuf_iterator<char>(oldSettings)),
+                     std::istreambuf_iterator<char>());
     if (text != settings) {
-      say("datagen: %s was made with other settings; use another --out or the same settings\n", o.out);
+      say("datagen: %s was made with other settings; use another --out or the same settings\n",
+          o.out);
       say("datagen: its settings: %s", text);
       return false;
     }
@@ -216,7 +223,8 @@ bool prepareFile(const DatagenOptions& o, std::vector<uint64_t>& done, int64_t& 
       say("datagen: cannot cut the torn tail of %s\n", o.out);
       return false;
     }
-    std::printf("datagen: dropped a torn tail of %llu bytes (a stopped run)\n", (unsigned long long)torn);
+    std::printf("datagen: dropped a torn tail of %llu bytes (a stopped run)\n",
+                (unsigned long long)torn);
   }
   std::sort(done.begin(), done.end());
   return true;
@@ -272,7 +280,8 @@ void reportProgress(const DatagenOptions& o, int64_t doneGames, int64_t donePosi
   if (o.positions > 0 && rate > 0) {
     left = clockText(std::max<double>(0, double(o.positions - donePositions - positions)) / rate);
   } else if (o.games > 0 && games > 0) {
-    left = clockText(std::max<double>(0, double(o.games - doneGames - games)) * seconds / double(games));
+    left = clockText(std::max<double>(0, double(o.games - doneGames - games)) * seconds /
+                     double(games));
   } else if (o.games == 0 && o.positions == 0) {
     left = "no target";
   }
@@ -303,7 +312,8 @@ int runWorker(const DatagenOptions& o, const std::vector<uint64_t>& done, int64_
   int code = 0;
   for (;;) {
     if (interrupted) progress.stop = true;
-    if (progress.stop || targetReached(o, doneGames + progress.games, donePositions + progress.positions))
+    if (progress.stop ||
+        targetReached(o, doneGames + progress.games, donePositions + progress.positions))
       break;
     const uint64_t index = queue.take();
     // With a game target the run plays exactly the games numbered below it.
@@ -366,8 +376,8 @@ int runDatagen(int argc, char** argv) {
   std::vector<uint64_t> done;
   int64_t donePositions = 0;
   if (!prepareFile(o, done, donePositions)) return 2;
-  std::printf("datagen: %s, %lld games and %lld positions already in it; %s",
-              o.out.c_str(), (long long)done.size(), (long long)donePositions, settingsText(o).c_str());
+  std::printf("datagen: %s, %lld games and %lld positions already in it; %s", o.out.c_str(),
+              (long long)done.size(), (long long)donePositions, settingsText(o).c_str());
   if (targetReached(o, int64_t(done.size()), donePositions)) {
     std::printf("datagen: the target is already reached\n");
     return 0;
@@ -385,7 +395,9 @@ int runDatagen(int argc, char** argv) {
   prepareWorkerSearch(o);
   int started = 0;
   const int worker = o.workers > 1 ? platform::startWorkerProcesses(o.workers, started) : -2;
-  if (worker >= 0) platform::endWorkerProcess(runWorker(o, done, donePositions, worker, o.workers, *progress, false));
+  if (worker >= 0)
+    platform::endWorkerProcess(
+        runWorker(o, done, donePositions, worker, o.workers, *progress, false));
   const auto begin = std::chrono::steady_clock::now();
   int code = 0;
   if (worker == -2) {

@@ -40,7 +40,8 @@ void setEvalFileOption(const std::string& value) {
   const bool embedded = value.empty() || value == "<default>";
   const std::string name = embedded ? "<default>" : value;
   std::string error;
-  const bool installed = embedded ? installEmbeddedNetwork(error) : installNetworkFile(value, error);
+  const bool installed =
+      embedded ? installEmbeddedNetwork(error) : installNetworkFile(value, error);
   if (!installed) {
     emitLine("info string EvalFile %s refused: %s; the network in use stays %s\n", name.c_str(),
              error.c_str(), networkInstalled() ? networkName().c_str() : "none");

@@ -72,8 +72,10 @@ void parseGo(const char* line) {
   if ((at = std::strstr(line, "searchmoves"))) readSearchMoves(at);
   if ((at = std::strstr(line, "wtime"))) g.goFlags |= GO_TIME, readNumberAfter(at, g.time[WHITE]);
   if ((at = std::strstr(line, "btime"))) g.goFlags |= GO_TIME, readNumberAfter(at, g.time[BLACK]);
-  if ((at = std::strstr(line, "winc"))) g.goFlags |= GO_INC, readNumberAfter(at, g.increment[WHITE]);
-  if ((at = std::strstr(line, "binc"))) g.goFlags |= GO_INC, readNumberAfter(at, g.increment[BLACK]);
+  if ((at = std::strstr(line, "winc")))
+    g.goFlags |= GO_INC, readNumberAfter(at, g.increment[WHITE]);
+  if ((at = std::strstr(line, "binc")))
+    g.goFlags |= GO_INC, readNumberAfter(at, g.increment[BLACK]);
   if ((at = std::strstr(line, "movestogo")))
     g.goFlags |= GO_MOVESTOGO, readNumberAfter(at, g.movesToGo);
   if ((at = std::strstr(line, "depth"))) g.goFlags |= GO_DEPTH, readNumberAfter(at, g.depth);

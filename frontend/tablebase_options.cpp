@@ -51,8 +51,9 @@ void setPath(const std::string& folders) {
                folders.c_str(), stays);
       break;
     case SyzygyPathResult::NO_TABLES:
-      emitLine("info string SyzygyPath %s: no tablebase files there; the tablebases in use stay %s\n",
-               folders.c_str(), stays);
+      emitLine(
+          "info string SyzygyPath %s: no tablebase files there; the tablebases in use stay %s\n",
+          folders.c_str(), stays);
       break;
     case SyzygyPathResult::UNREADABLE:
       emitLine("info string SyzygyPath %s: the tablebase files could not be loaded; the "

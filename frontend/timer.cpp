@@ -46,7 +46,8 @@ void TimerThread::run() {
     }
     const int interval = tickIntervalMs.load(std::memory_order_relaxed);
     if (interval == 0) {
-      event.wait(held, [this] { return signalled || exitRequested.load(std::memory_order_relaxed); });
+      event.wait(held,
+                 [this] { return signalled || exitRequested.load(std::memory_order_relaxed); });
       continue;
     }
     const int64_t now = nowMs();

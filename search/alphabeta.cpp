@@ -243,7 +243,8 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
 
     // Step 11.1. Pruning of moves that cannot matter, once a score that is no loss stands.
     if (bestValue > -MATE_THRESHOLD && hasPieces(board, side)) {
-      const int lmrDepth = std::max(depth - 1 - reductions[std::min(depth, MAX_PLY - 1)][std::min(moveCount, 63)], 0);
+      const int lmrDepth = std::max(
+          depth - 1 - reductions[std::min(depth, MAX_PLY - 1)][std::min(moveCount, 63)], 0);
       if (quiet && !inCheck && !mayGiveCheck(board, state, move)) {
         // Move-count pruning skips this move only: a later quiet move may still give check.
         if (depth <= LATE_MOVE_MAX_DEPTH && moveCount >= lateMoveLimit(depth, improving)) continue;

@@ -13,7 +13,7 @@ constexpr int WINNING_EVAL_LIMIT = 5000;  // evaluations beyond this are won end
 // Endgame tables: a win they prove at ply p scores TABLEBASE_WIN - p, below every mate and above
 // every evaluation; the table corrects these for distance like mates.
 constexpr int TABLEBASE_WIN = 9860;
-constexpr int TABLEBASE_WIN_THRESHOLD = TABLEBASE_WIN - 128;  // |score| at or above: a proven result
+constexpr int TABLEBASE_WIN_THRESHOLD = TABLEBASE_WIN - 128;  // |score| at or above: proven
 constexpr int TABLEBASE_CURSED = 2;  // a win the fifty-move rule spoils: barely better than a draw
 constexpr int TABLEBASE_DEPTH_BONUS = 6;  // a probe's table entry claims this much more depth
 

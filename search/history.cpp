@@ -39,8 +39,8 @@ void updateCorrection(MoveHistory& h, const Board& board, int side, int depth, i
   int16_t& entry = h.correction[side][pawnIndex(board)];
   // Deeper results weigh more; each moves the entry part of the way to what it saw.
   const int weight = std::min(depth + 1, 16);
-  const int target = std::clamp((searched - corrected) * CORRECTION_GRAIN + entry, -CORRECTION_LIMIT,
-                                CORRECTION_LIMIT);
+  const int target = std::clamp((searched - corrected) * CORRECTION_GRAIN + entry,
+                                -CORRECTION_LIMIT, CORRECTION_LIMIT);
   entry = int16_t((entry * (256 - weight) + target * weight) / 256);
 }
 
@@ -68,7 +68,8 @@ void updateCutoffStats(SearchThread& t, int ply, int side, Move best, uint8_t be
   const bool quietBest = best.captured == EMPTY && !isPromotionKind(best.kind);
   if (quietBest) {
     addQuiet(t, ply, side, best, bestPiece, bonus);
-    for (int i = 0; i < quietCount; ++i) addQuiet(t, ply, side, quiets[i].move, quiets[i].piece, -bonus);
+    for (int i = 0; i < quietCount; ++i)
+      addQuiet(t, ply, side, quiets[i].move, quiets[i].piece, -bonus);
     StackEntry* ss = t.stack(ply);
     if (!sameMove(ss->killers[0], best)) {
       ss->killers[1] = ss->killers[0];

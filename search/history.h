@@ -39,7 +39,9 @@ inline int historyBonus(int depth) { return depth > 13 ? 1600 : depth * depth * 
 
 // Moves `entry` by `bonus` towards the bound, more slowly the nearer it is.
 inline void addHistory(int16_t& entry, int bonus) {
-  const int clamped = bonus > HISTORY_MAX ? HISTORY_MAX : bonus < -HISTORY_MAX ? -HISTORY_MAX : bonus;
+  const int clamped = bonus > HISTORY_MAX    ? HISTORY_MAX
+                      : bonus < -HISTORY_MAX ? -HISTORY_MAX
+                                             : bonus;
   entry = int16_t(entry + clamped - entry * (clamped < 0 ? -clamped : clamped) / HISTORY_MAX);
 }
 

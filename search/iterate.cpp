@@ -182,9 +182,11 @@ void iterativeDeepening(SearchThread& t) {
         // A mate (or a table's win) outside the window opens that side fully: widening step by
         // step towards it would only repeat the same search a dozen times.
         if (v <= alpha) {
-          alpha = v <= -TABLEBASE_WIN_THRESHOLD ? -ROOT_BOUND : std::max(alpha - delta, -ROOT_BOUND);
+          alpha =
+              v <= -TABLEBASE_WIN_THRESHOLD ? -ROOT_BOUND : std::max(alpha - delta, -ROOT_BOUND);
         } else if (v >= beta) {
-          beta = v >= TABLEBASE_WIN_THRESHOLD ? ROOT_BOUND : std::min(beta + delta, int(ROOT_BOUND));
+          beta =
+              v >= TABLEBASE_WIN_THRESHOLD ? ROOT_BOUND : std::min(beta + delta, int(ROOT_BOUND));
         } else {
           if (t.iterationDepth >= ASPIRATION_MIN_DEPTH && std::abs(v) < MATE_THRESHOLD) {
             alpha = v - delta;
@@ -297,7 +299,8 @@ int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
     const bool checking = kingAttacked(child, childState);
     int v;
     if (depth >= 2 && !(firstLine ? i == 0 : first)) {
-      const int reduced = depth >= 3 && searched >= 3 && quietMove && !checking ? depth - 2 : depth - 1;
+      const int reduced =
+          depth >= 3 && searched >= 3 && quietMove && !checking ? depth - 2 : depth - 1;
       v = -searchNode(t, -alpha - 1, -alpha, reduced, 1, true, NODE_NONPV, child, childState);
       if (v > alpha && reduced < depth - 1)
         v = -searchNode(t, -alpha - 1, -alpha, depth - 1, 1, false, NODE_NONPV, child, childState);

@@ -28,7 +28,8 @@ bool promotionNear(const Board& board, int side) {
 MovePicker::MovePicker(SearchThread& thread, const Board& b, PlyState& s, int p, Move table,
                        bool inCheck)
     : t(thread), board(b), state(s), ply(p), tableMove(table), killer1(NO_MOVE),
-      killer2(NO_MOVE), counter(NO_MOVE), current(inCheck ? PICK_EVASION_TABLE_MOVE : PICK_TABLE_MOVE) {
+      killer2(NO_MOVE), counter(NO_MOVE),
+      current(inCheck ? PICK_EVASION_TABLE_MOVE : PICK_TABLE_MOVE) {
   const StackEntry* ss = t.stack(ply);
   killer1 = ss->killers[0];
   killer2 = ss->killers[1];
@@ -159,7 +160,9 @@ Move MovePicker::next() {
       case PICK_KILLER_1:
       case PICK_KILLER_2:
       case PICK_COUNTER: {
-        const Move m = current == PICK_KILLER_1 ? killer1 : current == PICK_KILLER_2 ? killer2 : counter;
+        const Move m = current == PICK_KILLER_1   ? killer1
+                       : current == PICK_KILLER_2 ? killer2
+                                                  : counter;
         const int stageNow = current++;
         if (quietsSkipped || isNoMove(m) || isTactical(m) || sameMove(m, tableMove)) break;
         if (stageNow >= PICK_KILLER_2 && sameMove(m, killer1)) break;

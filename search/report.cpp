@@ -79,7 +79,8 @@ void flushPendingCurrmove() {
 void buildPrintedPv(const SearchThread& t, const Move* row, int depth, Move reply,
                     PrintedPv& out) {
   out.length = 0;
-  for (int i = 0; i < depth && i < MAX_PLY && !isNoMove(row[i]); ++i) out.moves[out.length++] = row[i];
+  for (int i = 0; i < depth && i < MAX_PLY && !isNoMove(row[i]); ++i)
+    out.moves[out.length++] = row[i];
   if (out.length == 1 && !isNoMove(reply)) out.moves[out.length++] = reply;
   // The table may hold lines from deeper searches; a line as long as the depth is plenty.
   const int longest = std::max(depth, out.length);
@@ -115,7 +116,8 @@ void buildPrintedPv(const SearchThread& t, const Move* row, int depth, Move repl
       }
     } else {
       TtEntry entry;
-      if (!ttProbe(boards[at].key, entry) || !isLegalHere(boards[at], states[at], entry.move)) return;
+      if (!ttProbe(boards[at].key, entry) || !isLegalHere(boards[at], states[at], entry.move))
+        return;
       move = entry.move;
       out.moves[out.length++] = move;
     }
@@ -138,7 +140,7 @@ void printScoreLine(const SearchThread& t, int depth, int v, bool lowerbound, in
                     const PrintedPv& pv) {
   char counters[160];
   formatCounters(counters, sizeof counters);
-  // Where the tables rank the root, their verdict is the score (a mate the search proved says more).
+  // Where the tables rank the root, their verdict is the score (a mate the search found says more).
   const int shown = reportedRootScore(v);
   if (shown != v) lowerbound = false;
   v = shown;

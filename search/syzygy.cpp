@@ -25,7 +25,8 @@ int largestInUse = 0;
 // leading each side, and the extension. Sets the piece count.
 bool isTableName(const std::string& name, const char* extension, int& pieces) {
   const size_t dot = name.rfind('.');
-  if (dot == std::string::npos || name.compare(dot, std::string::npos, extension) != 0) return false;
+  if (dot == std::string::npos || name.compare(dot, std::string::npos, extension) != 0)
+    return false;
   const std::string stem = name.substr(0, dot);
   const size_t v = stem.find('v');
   if (v == std::string::npos || stem.find('v', v + 1) != std::string::npos) return false;

@@ -95,7 +95,9 @@ TEST_F(Datagen, ReaderKeepsWholeGamesAndDropsTheTornOrDamagedRest) {
   initEngineTables();
   Position start(START_FEN);
   std::string bytes;
-  auto append = [&](const uint8_t* record) { bytes.append((const char*)record, TRAINING_RECORD_BYTES); };
+  auto append = [&](const uint8_t* record) {
+    bytes.append((const char*)record, TRAINING_RECORD_BYTES);
+  };
   uint8_t record[TRAINING_RECORD_BYTES];
   for (int g = 0; g < 3; ++g) {
     GameRecord game;
@@ -149,9 +151,10 @@ TEST_F(Datagen, SeededRunsRepeatResumeAndCutATornTail) {
   std::filesystem::copy_file("a.bin.settings", "d.bin.settings");
   Lines lines;
   ASSERT_EQ(runProgram(datagenWords("d.bin", 3), &lines), 0);
-  EXPECT_NE(std::find_if(lines.begin(), lines.end(),
-                         [](const std::string& l) { return l.find("torn tail") != std::string::npos; }),
-            lines.end());
+  EXPECT_NE(
+      std::find_if(lines.begin(), lines.end(),
+                   [](const std::string& l) { return l.find("torn tail") != std::string::npos; }),
+      lines.end());
   EXPECT_EQ(readFile("d.bin"), a);
 
   // Two workers play the same games, in whatever order they finish.
@@ -241,7 +244,8 @@ TEST_F(Datagen, GenfensDrawsRepeatablePlayablePositions) {
   ASSERT_EQ(runProgram({"genfensft1 wtime 3000 btime 1", "isready", "quit"}, &other), 0);
   ASSERT_FALSE(other.empty());
   EXPECT_EQ(other.back(), "readyok");
-  for (const std::string& line : other) EXPECT_FALSE(startsWith(line, "info string genfens")) << line;
+  for (const std::string& line : other)
+    EXPECT_FALSE(startsWith(line, "info string genfens")) << line;
 }
 
 }  // namespace

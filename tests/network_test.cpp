@@ -48,7 +48,8 @@ class NetworkTest : public ::testing::Test {
 // Two nets of different shapes: both activations, the largest and a small hidden layer.
 std::vector<QuantisedNetwork> testNets() {
   return {randomNetwork(101, 256, ACTIVATION_SCRELU), randomNetwork(202, 32, ACTIVATION_CRELU),
-          randomNetwork(303, 64, ACTIVATION_SCRELU, 8), randomNetwork(404, 96, ACTIVATION_CRELU, 3)};
+          randomNetwork(303, 64, ACTIVATION_SCRELU, 8),
+          randomNetwork(404, 96, ACTIVATION_CRELU, 3)};
 }
 
 bool sameAccumulator(const Accumulator& a, const Accumulator& b) {
@@ -78,7 +79,8 @@ int referenceOutput(const QuantisedNetwork& net, const Board& board, int side) {
   int64_t sum = 0;
   for (int half = 0; half < 2; ++half)
     for (int i = 0; i < n; ++i) {
-      const int64_t a = std::min<int64_t>(std::max<int64_t>(acc[half == 0 ? side : side ^ 1][i], 0), qa);
+      const int64_t a =
+          std::min<int64_t>(std::max<int64_t>(acc[half == 0 ? side : side ^ 1][i], 0), qa);
       const int64_t activated = net.header.activation == ACTIVATION_SCRELU ? a * a : a;
       sum += activated * net.outputWeights[(2 * bucket + size_t(half)) * n + i];
     }
@@ -189,7 +191,8 @@ TEST_F(NetworkTest, EveryPathGivesTheFormulasIntegersAndFlippedColoursScoreAlike
         ASSERT_TRUE(selectNetworkPath(path));
         Accumulator acc;
         refreshAccumulator(p.board, acc);
-        const int pieces = __builtin_popcountll(p.board.occupancy[WHITE] | p.board.occupancy[BLACK]);
+        const int pieces =
+            __builtin_popcountll(p.board.occupancy[WHITE] | p.board.occupancy[BLACK]);
         for (int side = WHITE; side <= BLACK; ++side)
           EXPECT_EQ(networkOutput(acc, side, pieces), referenceOutput(net, p.board, side))
               << networkPathName(path) << " " << fen << " side " << side;

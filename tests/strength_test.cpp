@@ -217,7 +217,8 @@ TEST(LimitedStrength, PlaysOnTheTableTheLevelsWereMeasuredOn) {
   EXPECT_EQ(engine->command("setoption name UCI_LimitStrength value true"), Lines{});
   EXPECT_EQ(depthOneScore(*engine), tableScore);
   EXPECT_EQ(depthOneScore(*engine), tableScore);
-  EXPECT_EQ(said, Lines{"info string UCI_LimitStrength: the levels play with the table evaluation"});
+  EXPECT_EQ(said,
+            Lines{"info string UCI_LimitStrength: the levels play with the table evaluation"});
   said.clear();
   EXPECT_EQ(engine->command("setoption name UCI_LimitStrength value false"), Lines{});
   EXPECT_EQ(depthOneScore(*engine), netScore);

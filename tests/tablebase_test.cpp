@@ -121,7 +121,8 @@ TEST(Tablebases, KnownEndingsScoreAsTheTablesSayOnlyWithTables) {
   std::vector<Lines> answers = searchKnown(*engine, "go depth 6");
   for (size_t i = 0; i < KNOWN.size(); ++i) {
     const int score = lastScore(answers[i]).value_or(99999);
-    EXPECT_TRUE(std::abs(score) < TABLE_BAND || std::abs(score) >= 9871) << KNOWN[i].fen << " " << score;
+    EXPECT_TRUE(std::abs(score) < TABLE_BAND || std::abs(score) >= 9871)
+        << KNOWN[i].fen << " " << score;
     EXPECT_EQ(lastTbHits(answers[i]), -1) << KNOWN[i].fen;
   }
   // A folder that does not exist changes nothing.

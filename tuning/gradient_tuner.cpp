@@ -96,9 +96,10 @@ Trace traceEvaluation(const TuningSet& set, const std::vector<int32_t>& base, in
 
 // Adam on the round's linear model; returns the model's error at the end. `values` holds the
 // traced entries' values, moved in place (within their bounds).
-double descendLinearModel(const TuningSet& set, const Trace& trace, const std::vector<int32_t>& base,
-                          double scale, const GradientSettings& settings,
-                          const std::vector<int32_t>& origin, std::vector<double>& values) {
+double descendLinearModel(const TuningSet& set, const Trace& trace,
+                          const std::vector<int32_t>& base, double scale,
+                          const GradientSettings& settings, const std::vector<int32_t>& origin,
+                          std::vector<double>& values) {
   constexpr double BETA1 = 0.9, BETA2 = 0.999, EPSILON = 1e-8;
   const size_t entries = trace.entries.size(), count = base.size();
   const std::vector<double> start = values;
@@ -217,7 +218,8 @@ GradientOutcome runGradientTuner(const TuningSet& set, double spread,
     const Trace trace = traceEvaluation(set, base, settings.threads, settings.minSupport);
     std::vector<int32_t> kept(trace.entries.size());
     std::vector<double> values(trace.entries.size());
-    for (size_t k = 0; k < kept.size(); ++k) values[k] = kept[k] = *evalParams[trace.entries[k]].var;
+    for (size_t k = 0; k < kept.size(); ++k)
+      values[k] = kept[k] = *evalParams[trace.entries[k]].var;
 
     GradientSettings roundSettings = settings;
     roundSettings.learningRate = rate;

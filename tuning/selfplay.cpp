@@ -77,7 +77,8 @@ SearchResult searchLine(const SelfPlaySettings& s, int ply, int lastIrreversible
 // Sets up the opening and the random plies at line entry 0 (the random moves are not kept: the
 // game's repetition test starts after them). False when the draw ended in a finished game.
 bool drawStart(const std::vector<std::string>& openings, int randomPlies, std::mt19937_64& random) {
-  const std::string& fen = openings.empty() ? std::string(START_FEN) : openings[random() % openings.size()];
+  const std::string& fen =
+      openings.empty() ? std::string(START_FEN) : openings[random() % openings.size()];
   if (!setPosition(lineBoards[0], lineStates[0], fen.c_str())) return false;
   for (int i = 0; i < randomPlies; ++i) {
     MoveList list;
@@ -136,8 +137,16 @@ bool playSelfPlayGame(const SelfPlaySettings& s, uint64_t seed, uint64_t gameInd
       break;
     }
     if (insufficientMaterial(board)) { whiteResult = RESULT_DRAW; ending = ENDING_MATERIAL; break; }
-    if (state.halfmoveClock >= 100) { whiteResult = RESULT_DRAW; ending = ENDING_FIFTY_MOVES; break; }
-    if (threefold(ply, lastIrreversible)) { whiteResult = RESULT_DRAW; ending = ENDING_REPETITION; break; }
+    if (state.halfmoveClock >= 100) {
+      whiteResult = RESULT_DRAW;
+      ending = ENDING_FIFTY_MOVES;
+      break;
+    }
+    if (threefold(ply, lastIrreversible)) {
+      whiteResult = RESULT_DRAW;
+      ending = ENDING_REPETITION;
+      break;
+    }
     if (ply >= s.maxPlies || ply + 1 >= GAME_LINE_SIZE) {
       whiteResult = RESULT_DRAW;
       ending = ENDING_MOVE_LIMIT;

@@ -31,7 +31,9 @@ bool sealed(const uint8_t* in, uint8_t kind) {
 }
 
 // Nibble codes: colour * 6 + kind - 1.
-inline uint8_t nibbleOfCode(uint8_t code) { return uint8_t(sideOfCode(code) * 6 + kindOf(code) - 1); }
+inline uint8_t nibbleOfCode(uint8_t code) {
+  return uint8_t(sideOfCode(code) * 6 + kindOf(code) - 1);
+}
 inline uint8_t codeOfNibble(uint8_t nibble) {
   return codeFor(nibble >= 6 ? BLACK : WHITE, uint8_t(nibble % 6 + 1));
 }

@@ -46,7 +46,7 @@ struct GameRecord {
 struct PositionRecord {
   uint64_t occupancy = 0;      // bit s: a piece on square s (a1 = 0)
   uint8_t pieces[16] = {};     // one nibble per set bit of occupancy, lowest square first, low
-                               // nibble first: colour * 6 + kind - 1 (white pawn 0 .. black king 11)
+                            // nibble first: colour * 6 + kind - 1 (white pawn 0 .. black king 11)
   int16_t score = 0;           // centipawns, side to move's view
   uint8_t result = RESULT_DRAW;  // side to move's view
   uint8_t sideToMove = WHITE;

@@ -1,6 +1,6 @@
-// The trainer's network: (768 -> N) x 2 -> 1 with B output buckets in floats, its evaluation of a position, its
-// initialisation, the clipping that keeps it exportable, and the quantiser that turns it into the
-// integer network of eval/network_file.h.
+// The trainer's network: (768 -> N) x 2 -> 1 with B output buckets in floats, its evaluation of a
+// position, its initialisation, the clipping that keeps it exportable, and the quantiser that turns
+// it into the integer network of eval/network_file.h.
 //
 // Float model, for the side to move ("us") and the other side ("them"):
 //   acc_p = featureBias + sum of featureWeights[f] over p's active features
@@ -80,8 +80,8 @@ double floatEvaluation(const FloatNetwork& net, const uint8_t squares[64], int s
 // Seeded random start: accumulators of a typical position spread over the activation's range.
 void initialiseNetwork(FloatNetwork& net, int hidden, uint32_t activation, uint64_t seed,
                        int buckets = 1);
-// The largest sum of one bucket's output weight magnitudes whose quantised form keeps the output sum inside
-// int32 for SCReLU (rounding included); unbounded in practice for CReLU.
+// The largest sum of one bucket's output weight magnitudes whose quantised form keeps the output
+// sum inside int32 for SCReLU (rounding included); unbounded in practice for CReLU.
 double outputWeightBudget(const FloatNetwork& net);
 // Pulls every parameter back inside the limits above.
 void clipNetwork(FloatNetwork& net);
