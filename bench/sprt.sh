@@ -11,14 +11,15 @@
 # The options set UCI options of one side only, so that one program can be tested against
 # itself: --new-options TableEvaluation=false tests the network against the table.
 # --state DIR keeps fastchess's saved tournament in DIR: run the same command again after a stop
-# (Ctrl-C, a lost sitting) and the test goes on from the games already played, its PGN appended.
+# (Ctrl-C, a lost sitting) and the test goes on from the games already played, its PGN appended;
+# the saved settings win over the command's, and a folder whose test has ended reports it again.
 # fastchess is taken from $FASTCHESS, else from PATH. Exit code 0 when H1 was accepted, 1 when
 # H0 was, 3 when the test ended without a verdict (rounds used up).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 TC=8+0.08 ELO0=0 ELO1=10 ROUNDS=5000 CONCURRENCY=2 HASH=16 PGN="" STATE="" NEW_OPTIONS="" OLD_OPTIONS=""
 OPENINGS="$ROOT/tests/games/openings.epd"
-usage() { sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; }
 ENGINES=()
 while [ $# -gt 0 ]; do
   case "$1" in
