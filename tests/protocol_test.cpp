@@ -217,19 +217,6 @@ TEST(ProtocolInput, QuitAndTheEndOfInputEndTheEngineWithCodeZero) {
   EXPECT_EQ(engine->waitForExit(), 0);
 }
 
-TEST(ProtocolInput, ParameterFileArgument) {
-  auto engine = startEngine({"-av", "/nonexistent/params.txt"}, false);
-  EXPECT_EQ(engine->readLine().value_or("<nothing>"),
-            "No es pot obrir fitxer avaluacions /nonexistent/params.txt");
-  EXPECT_EQ(engine->waitForExit(), 0);
-  // A table loaded to be measured plays: the engine says so before its first answer.
-  engine = startEngine({"-av", CORVANEL_SOURCE_DIR "/eval/default_params.txt"}, false);
-  EXPECT_EQ(engine->drain(),
-            Lines{"info string -av " CORVANEL_SOURCE_DIR "/eval/default_params.txt: the table "
-                  "evaluation plays"});
-  EXPECT_EQ(engine->command("eval"), Lines{std::to_string(whiteEval(START_FEN))});
-}
-
 // Words after the program's name are commands, run in order (after "-av FILE" when it comes
 // first), and then the program ends without waiting for input. A search a word orders runs to
 // its end before the next word: "quit" right behind "go depth 8" does not cut it short.
@@ -246,6 +233,7 @@ TEST(ProtocolInput, ArgumentsRunAsCommands) {
        0},
       {{"go infinite", "isready"}, true, 0},
       {{"-av"}, false, 1},
+      {{"-av", "/nonexistent/params.txt"}, false, 0},
   };
   for (const Case& c : cases) {
     auto engine = startEngine(c.args, false);
@@ -258,8 +246,10 @@ TEST(ProtocolInput, ArgumentsRunAsCommands) {
       if (startsWith(line, "bestmove ")) ++bestmoves;
       if (startsWith(line, "info depth ")) deepest = std::max(deepest, std::stoi(line.substr(11)));
     }
-    if (c.args[0] == "-av" && c.args.size() == 1) {
-      EXPECT_EQ(lines, Lines{"info string -av needs the name of a parameter file"});
+    if (c.args[0] == "-av" && c.args.size() <= 2) {
+      EXPECT_EQ(lines, Lines{c.args.size() == 1
+                                 ? "info string -av needs the name of a parameter file"
+                                 : "No es pot obrir fitxer avaluacions " + c.args[1]});
     } else if (c.args[0] == "-av") {
       ASSERT_GE(lines.size(), 2u);
       EXPECT_EQ(lines[0], "info string -av " + c.args[1] + ": the table evaluation plays");
@@ -383,6 +373,11 @@ TEST(SearchOutput, MatesRestrictedRootsAndMateLimits) {
        "go mate 2",
        "mate 2",
        {"d5f6"}},
+      // Found beyond the aspiration window: one score line per depth, not one per widening.
+      {"fen r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq - 1 1",
+       "go depth 9",
+       "mate 2",
+       {"d5f6"}},
       // The mate is not among the listed moves, so none is reported.
       {"fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
        "go depth 4 searchmoves d1d2 g1f1",
@@ -396,28 +391,16 @@ TEST(SearchOutput, MatesRestrictedRootsAndMateLimits) {
     const std::string info = lastInfo(answer.lines);
     EXPECT_EQ(info.substr(info.find(" score ") + 7, std::string(c.score).size()), c.score) << info;
     EXPECT_NE(std::find(c.moves.begin(), c.moves.end(), answer.bestmove), c.moves.end()) << c.go;
+    std::map<int, int> scoreLines;
     for (const std::string& line : answer.lines) {
+      if (startsWith(line, "info depth ") && line.find(" score ") != std::string::npos)
+        ++scoreLines[std::stoi(infoField(line, "depth"))];
       if (infoField(line, "pv").empty() || !std::strstr(c.go, "searchmoves")) continue;
       EXPECT_NE(std::find(c.moves.begin(), c.moves.end(), infoField(line, "pv")), c.moves.end())
           << line;
     }
-  }
-}
-
-// A mate found beyond the aspiration window is reported once per depth, not once per widening
-// step on the way to it.
-TEST(SearchOutput, AMateScoreIsNotReprintedForEachWideningOfTheWindow) {
-  auto engine = startEngine();
-  engine->send("position fen r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq - 1 1");
-  Answer answer = goAndWait(*engine, "go depth 9");
-  std::map<int, int> scoreLines;
-  for (const std::string& line : answer.lines)
-    if (line.rfind("info depth ", 0) == 0 && line.find(" score ") != std::string::npos)
-      ++scoreLines[std::stoi(infoField(line, "depth"))];
-  EXPECT_EQ(answer.bestmove, "d5f6");
-  for (const auto& [depth, count] : scoreLines) {
-    if (depth < 2) continue;  // at depth 1 each better root move is its own line
-    EXPECT_LE(count, 4) << "depth " << depth;
+    // At depth 1 each better root move is its own line.
+    for (const auto& [depth, count] : scoreLines) EXPECT_LE(depth < 2 ? 0 : count, 4) << c.go;
   }
 }
 
