@@ -17,7 +17,8 @@
 # H0 was, 3 when the test ended without a verdict (rounds used up).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-TC=8+0.08 ELO0=0 ELO1=10 ROUNDS=5000 CONCURRENCY=2 HASH=16 PGN="" STATE="" NEW_OPTIONS="" OLD_OPTIONS=""
+TC=8+0.08 ELO0=0 ELO1=10 ROUNDS=5000 CONCURRENCY=2 HASH=16
+PGN="" STATE="" NEW_OPTIONS="" OLD_OPTIONS=""
 OPENINGS="$ROOT/tests/games/openings.epd"
 usage() { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; }
 ENGINES=()
