@@ -14,8 +14,11 @@ namespace {
 bool tableSelected = true;
 
 // The network's scores share the evaluation cache with the table's under keys of their own (the
-// game line's positions put the table's scores there whatever is selected).
-constexpr uint64_t NETWORK_CACHE_SALT = 0x6A09E667F3BCC908ULL;
+// game line's positions put the table's scores there whatever is selected). The salt leaves the
+// low half alone: that picks the slot, and the search's prefetch of a child's slot must be the
+// slot probed here.
+constexpr uint64_t NETWORK_CACHE_SALT = 0x6A09E667ULL << 32;
+static_assert(uint32_t(NETWORK_CACHE_SALT) == 0, "the salt must not move an entry's slot");
 
 bool accumulatorCurrent(const SearchThread& t, int ply) {
   return t.accumulatorValid[ply] && t.accumulatorKeys[ply] == t.boards[ply].key;
