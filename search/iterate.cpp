@@ -51,6 +51,19 @@ void restrictRootMoves(SearchThread& t) {
   }
 }
 
+// The share of the last iteration's nodes that the best move took. A move that needed most of
+// the effort to stay best has settled; one chosen among rivals searched almost as deeply has not.
+double bestMoveNodeShare(const SearchThread& t) {
+  const MoveList& rootMoves = t.rootMoves;
+  int64_t all = 0, best = 0;
+  for (int i = 0; i < rootMoves.count; ++i) {
+    if (isNoMove(rootMoves.moves[i])) continue;
+    all += rootMoves.scores[i];
+    if (sameMove(rootMoves.moves[i], t.rootBestMove)) best = rootMoves.scores[i];
+  }
+  return all > 0 ? double(best) / double(all) : 1.0;
+}
+
 // The reply found below the best root move, if it is a legal move after it (slot 1 still holds
 // the position after the root move just searched).
 Move validatedPonderMove(SearchThread& t) {
@@ -205,7 +218,8 @@ void iterativeDeepening(SearchThread& t) {
         if (!sameMove(t.rootBestMove, lastBest)) instability += 1.0;
         lastBest = t.rootBestMove;
         const double fall = std::clamp((previousScore - v) / 120.0, -0.3, 0.8);
-        setTimeScale((0.75 + instability) * (1.0 + fall));
+        const double unsettled = multiLine ? 1.0 : 1.0 + 1.2 * (0.7 - bestMoveNodeShare(t));
+        setTimeScale((0.75 + instability) * (1.0 + fall) * unsettled);
         instability *= 0.6;
         previousScore = v;
       }

@@ -23,7 +23,7 @@ struct GoLimits {
   int64_t softNodes = 0;
   int32_t mate = 0;               // moves
   int64_t moveTime = 5000;        // milliseconds
-  int32_t defaultMovesToGo = 25;  // moves the clock is planned for when no movestogo is given
+  int32_t defaultMovesToGo = 20;  // moves the clock is planned for when no movestogo is given
   // "searchmoves": the root is restricted to these (none listed = every move).
   Move searchMoves[MAX_SEARCH_MOVES];
   int searchMoveCount = 0;
