@@ -162,6 +162,7 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
   }
   const bool improving = isImproving(t, ply, ss->staticEval);
   t.stack(ply + 2)->killers[0] = t.stack(ply + 2)->killers[1] = NO_MOVE;
+  t.stack(ply + 2)->cutoffCount = 0;
 
   if (!inCheck && !pvNode && isNoMove(excluded)) {
     // Step 6. Razoring: so far below alpha that only captures could help. The margin grows fast
@@ -282,6 +283,8 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
         return singularBeta;  // several moves beat beta: this node fails high anyway
       } else if (tableValue >= beta) {
         extension = -1;
+      } else if (cutNode) {
+        extension = -1;  // expected to fail high with some other move anyway
       }
     }
     const bool captureHoldsMaterial = !quiet && staticExchange(board, state, move) >= 0;
@@ -293,7 +296,7 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
     if (extension == 0 && checking && (quiet || captureHoldsMaterial) && ply < 2 * t.iterationDepth)
       extension = 1;
     t.doubleExtensions[ply + 1] = t.doubleExtensions[ply] + (extension > 1);
-    const int newDepth = depth - 1 + extension;
+    int newDepth = depth - 1 + extension;
 
     // Step 11.4. Late moves are searched shallower first; the full depth only if they surprise.
     int v = 0;
@@ -303,6 +306,7 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
       if (cutNode) ++r;
       if (!improving) ++r;
       if (tableCapture) ++r;
+      if (t.stack(ply + 1)->cutoffCount > CUTOFF_COUNT_LIMIT) ++r;
       if (checking) --r;
       if (picker.stage() == PICK_KILLER_1 || picker.stage() == PICK_KILLER_2 ||
           picker.stage() == PICK_COUNTER)
@@ -319,9 +323,19 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
       }
       const int reduced = std::max(1, std::min(newDepth, newDepth - r));
       v = -searchNode(t, -alpha - 1, -alpha, reduced, ply + 1, true, NODE_NONPV, child, childState);
-      if (v > alpha && reduced < newDepth)
-        v = -searchNode(t, -alpha - 1, -alpha, newDepth, ply + 1, !cutNode, NODE_NONPV, child,
-                        childState);
+      // Beating alpha from the reduced depth: on at full depth, a ply deeper when it beat the
+      // best so far by far, a ply shallower when only just.
+      if (v > alpha && reduced < newDepth) {
+        newDepth += (v > bestValue + DEEPER_MARGIN + 2 * newDepth) - (v < bestValue + newDepth);
+        if (newDepth > reduced)
+          v = -searchNode(t, -alpha - 1, -alpha, newDepth, ply + 1, !cutNode, NODE_NONPV, child,
+                          childState);
+        if (quiet && !stopRequested())
+          updateAfterResearch(t, ply, move, piece,
+                              v <= alpha  ? -historyBonus(newDepth)
+                              : v >= beta ? historyBonus(newDepth)
+                                          : 0);
+      }
     } else if (!pvNode || moveCount > 1) {
       v = -searchNode(t, -alpha - 1, -alpha, newDepth, ply + 1, !cutNode, NODE_NONPV, child,
                       childState);
@@ -338,7 +352,10 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
         bestPiece = piece;
         t.bestMoveAtPly[ply] = move;
         if (pvNode) writePv(t, pvIndex, ply, move);
-        if (v >= beta) break;
+        if (v >= beta) {
+          ss->cutoffCount += 1 + isNoMove(tableMove);
+          break;
+        }
         alpha = v;
       }
     }
@@ -355,6 +372,7 @@ int searchNode(SearchThread& t, int alpha, int beta, int depth, int ply, bool cu
   if (bestValue >= beta && !isNoMove(bestMove))
     updateCutoffStats(t, ply, side, bestMove, bestPiece, quietsTried, quietCount, capturesTried,
                       captureCount, depth);
+  if (isNoMove(bestMove) && isNoMove(excluded)) rewardMoveIntoFailLow(t, ply, depth);
   uint8_t bound = bestValue >= beta                       ? BOUND_LOWER
                   : pvNode && !isNoMove(bestMove) ? BOUND_EXACT
                                                   : BOUND_UPPER;

@@ -53,6 +53,8 @@ constexpr int DOUBLE_EXTENSION_LIMIT = 6;        // per line of the search
 
 // ---- Late-move reductions ----
 constexpr int REDUCTION_HISTORY_DIVISOR = 9000;  // a ply less (or more) per this much history
+constexpr int CUTOFF_COUNT_LIMIT = 3;            // a ply more when the children failed high more often
+constexpr int DEEPER_MARGIN = 40;  // a re-search beating the best by this goes a ply deeper
 
 // ---- Quiescence ----
 constexpr int QS_FUTILITY_MARGIN = 160;          // a capture must be able to lift alpha by this

@@ -83,3 +83,18 @@ void updateCutoffStats(SearchThread& t, int ply, int side, Move best, uint8_t be
   }
   for (int i = 0; i < captureCount; ++i) addCapture(t, captures[i].move, captures[i].piece, -bonus);
 }
+
+void updateAfterResearch(SearchThread& t, int ply, Move move, uint8_t piece, int bonus) {
+  for (int back : {1, 2, 4}) {
+    PieceToHistory* table = t.stack(ply - back)->continuation;
+    if (table) addHistory((*table)[piece][move.to], bonus);
+  }
+}
+
+void rewardMoveIntoFailLow(SearchThread& t, int ply, int depth) {
+  if (ply < 1) return;
+  const StackEntry* previous = t.stack(ply - 1);
+  const Move move = previous->move;
+  if (isNoMove(move) || move.captured != EMPTY || isPromotionKind(move.kind)) return;
+  addQuiet(t, ply - 1, sideOfCode(previous->piece), move, previous->piece, historyBonus(depth));
+}

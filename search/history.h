@@ -65,3 +65,11 @@ struct TriedMove {
 void updateCutoffStats(SearchThread& t, int ply, int side, Move best, uint8_t bestPiece,
                        const TriedMove* quiets, int quietCount, const TriedMove* captures,
                        int captureCount, int depth);
+
+// A quiet move searched again at full depth after its reduced search beat alpha: its
+// continuation entries learn whether the full search confirmed it.
+void updateAfterResearch(SearchThread& t, int ply, Move move, uint8_t piece, int bonus);
+
+// A node where no move reached alpha: the quiet move that led to it was a good reply, so its
+// entries (seen from the parent, `ply` - 1) gain.
+void rewardMoveIntoFailLow(SearchThread& t, int ply, int depth);

@@ -283,6 +283,7 @@ int searchRoot(SearchThread& t, int alpha, int beta, int depth) {
   int searched = 0;
   bool raised = false;
   bool first = true;  // the first move searched gets the full window
+  t.stack(2)->cutoffCount = 0;  // the root's grandchildren count their cut-offs afresh
   for (int i = 0; i < rootMoves.count; ++i) {
     // Step 4.1. Legality.
     if (isNoMove(rootMoves.moves[i])) continue;

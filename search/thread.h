@@ -32,6 +32,7 @@ struct StackEntry {
   Move excluded = NO_MOVE;     // the move a singular test leaves out here
   PieceToHistory* continuation = nullptr;  // continuation slice of the move made from this ply
   int moveCount = 0;
+  int cutoffCount = 0;  // cut-offs of this ply's nodes since the grandparent started
   bool inCheck = false;
 };
 // Entries below the root (as far back as the continuation histories look: four plies) are never
