@@ -46,13 +46,18 @@ void updateCorrection(MoveHistory& h, const Board& board, int side, int depth, i
 
 namespace {
 
-// The quiet move's entries: by squares, and after the moves one, two and four plies back.
-void addQuiet(SearchThread& t, int ply, int side, Move m, uint8_t piece, int bonus) {
-  addHistory(t.history.quiet[side][m.from][m.to], bonus);
+// The entries for the move after the moves one, two and four plies back.
+void addContinuation(SearchThread& t, int ply, Move m, uint8_t piece, int bonus) {
   for (int back : {1, 2, 4}) {
     PieceToHistory* table = t.stack(ply - back)->continuation;
     if (table) addHistory((*table)[piece][m.to], bonus);
   }
+}
+
+// A quiet move's entries: by squares, and its continuations.
+void addQuiet(SearchThread& t, int ply, int side, Move m, uint8_t piece, int bonus) {
+  addHistory(t.history.quiet[side][m.from][m.to], bonus);
+  addContinuation(t, ply, m, piece, bonus);
 }
 
 void addCapture(SearchThread& t, Move m, uint8_t piece, int bonus) {
@@ -85,10 +90,7 @@ void updateCutoffStats(SearchThread& t, int ply, int side, Move best, uint8_t be
 }
 
 void updateAfterResearch(SearchThread& t, int ply, Move move, uint8_t piece, int bonus) {
-  for (int back : {1, 2, 4}) {
-    PieceToHistory* table = t.stack(ply - back)->continuation;
-    if (table) addHistory((*table)[piece][move.to], bonus);
-  }
+  addContinuation(t, ply, move, piece, bonus);
 }
 
 void rewardMoveIntoFailLow(SearchThread& t, int ply, int depth) {
